@@ -89,8 +89,8 @@ const Case kCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Formulas, Question0705Test, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& info) {
-                           return std::string(info.param.name);
+                         [](const ::testing::TestParamInfo<Case>& caseInfo) {
+                           return std::string(caseInfo.param.name);
                          });
 
 class Question0705SheetTest : public Question0705Test {};
