@@ -35,6 +35,26 @@ std::string Normalise(const std::string& formule) { return vb::LCase(NormaliseFo
 
 }  // namespace
 
+const Fiche& Question0705::Causes() {
+  static const Fiche fiche{
+      705,
+      "Count the rows of Liverpool in B81 with COUNTIF and sum their results in B82 with SUMIF.",
+      {
+          {"B", "B81 is empty."},
+          {"C", "B81 does not hold a COUNTIF formula."},
+          {"D", "The range of the COUNTIF in B81 is not the city column B33:B77 (or the name Villes)."},
+          {"E",
+           "The criterion of the COUNTIF in B81 is neither \"Liverpool\" nor a cell of column B that holds "
+           "it."},
+          {"F", "B82 is empty."},
+          {"G", "B82 does not hold a SUMIF formula."},
+          {"H", "The range of the SUMIF in B82 is not the city column B33:B77 (or the name Villes)."},
+          {"I", "The criterion of the SUMIF in B82 is not Liverpool, or the SUMIF has no sum range."},
+          {"J", "The sum range of the SUMIF in B82 does not start at D33 (or is not the name Résultats)."},
+      }};
+  return fiche;
+}
+
 Question0705::Question0705() : Question("Question0705", kClasseur) { Enregistre("05826705.xls", kClasseur); }
 
 void Question0705::Teste() {

@@ -2,6 +2,7 @@
 // and summing the results of the city Liverpool.
 #pragma once
 
+#include "framework/catalogue.h"
 #include "framework/question.h"
 
 namespace r58267 {
@@ -9,6 +10,8 @@ namespace r58267 {
 class Question0705 final : public Question {
  public:
   Question0705();
+  // The task and the meaning of each cause code.
+  static const Fiche& Causes();
 
  protected:
   void Teste() override;
