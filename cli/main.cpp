@@ -1,8 +1,7 @@
-// r58267: plays the host program on the embedded stand-in.
-//
-// This first version grades the sample workbooks of the exercises that
-// exist (`demo`); the `check` command comes with the host module.
+// r58267: the command-line host. It plays the host program on the embedded
+// stand-in: `check` grades a workbook, `demo` grades every sample.
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -11,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "questions/factory.h"
-#include "sim/excel_application.h"
+#include "cli/grader.h"
 
 namespace {
 
@@ -20,108 +18,232 @@ namespace fs = std::filesystem;
 
 constexpr int kExitPassed = 0;
 constexpr int kExitNotPassed = 1;
+constexpr int kExitCallFailed = 2;
 constexpr int kExitUsage = 64;
 
-struct Outcome {
-  bool failed = false;  // a call raised an error
-  std::string cause;
-  std::string error;
+constexpr const char* kUsage =
+    "usage: r58267 check QUESTION WORKBOOK [WORKBOOK2] [--json] [--decimal-separator SEP] [--explain]\n"
+    "       r58267 demo [--samples DIR]\n"
+    "       r58267 --help | --version\n"
+    "\n"
+    "check  grades a workbook document for question QUESTION (701 to 719) as the host\n"
+    "       program does: InitQuestion, TestePoint, the outcome, Fermer and Quitter.\n"
+    "       --json                 one JSON object on one line\n"
+    "       --decimal-separator S  the regional decimal separator, \".\" (default) or \",\"\n"
+    "       --explain              one sentence saying what the outcome's code means\n"
+    "demo   grades every sample workbook and compares with its expected outcome.\n"
+    "\n"
+    "exit status: 0 passed, 1 not passed, 2 a call failed, 64 bad usage.\n";
+
+// Thrown for bad usage: one line for standard error.
+struct Usage {
+  std::string message;
 };
 
-// Copies the sample into a fresh folder under the name the question
-// delivers, prepares the exercise on a new simulated Excel and checks it.
-Outcome Grade(long question, const fs::path& sample) {
-  Outcome outcome;
-  const auto exercise = r58267::CreeQuestion(question);
-  if (!exercise) {
-    outcome.failed = true;
-    outcome.error = "no exercise " + std::to_string(question);
-    return outcome;
+// A text on one line: control characters written as escapes.
+std::string OneLine(const std::string& text) {
+  std::string line;
+  for (const char c : text) {
+    if (c == '\n') {
+      line += "\\n";
+    } else if (c == '\r') {
+      line += "\\r";
+    } else {
+      line += c;
+    }
   }
-  const fs::path folder = fs::temp_directory_path() / ("r58267-demo-" + std::to_string(question));
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  const auto files = exercise->FichiersDeTravail();
-  fs::copy_file(sample, folder / files->Item(1).NomDest);
-  try {
-    std::shared_ptr<excel::Application> excel = sim::ExcelApplication::Create();
-    exercise->Prepare(excel, folder.string() + "/");
-    exercise->TestePoint();
-    outcome.cause = exercise->CauseErreur();
-    exercise->Fermer();
-  } catch (const vb::Error& error) {
-    outcome.failed = true;
-    outcome.error = "error " + std::to_string(error.number) + ": " + error.description;
+  return line;
+}
+
+const char* Bool(bool value) { return value ? "True" : "False"; }
+
+long ParseQuestion(const std::string& text) {
+  long question = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), question);
+  if (error != std::errc() || end != text.data() + text.size() || question < 701 || question > 719) {
+    throw Usage{"QUESTION must be a number from 701 to 719, not '" + text + "'"};
   }
-  fs::remove_all(folder);
-  return outcome;
+  return question;
+}
+
+void CheckReadable(const std::string& path) {
+  std::error_code error;
+  if (!fs::is_regular_file(path, error)) throw Usage{"cannot read workbook '" + path + "': no such file"};
+  std::ifstream in(path);
+  if (!in) throw Usage{"cannot read workbook '" + path + "'"};
+}
+
+nlohmann::ordered_json Json(const cli::Outcome& outcome, bool explain) {
+  nlohmann::ordered_json json;
+  json["question"] = outcome.question;
+  if (!outcome.failed.empty()) {
+    json["failed"] = outcome.failed;
+    json["error"] = {{"number", outcome.error->number},
+                     {"description", outcome.error->description},
+                     {"source", outcome.error->source}};
+  } else {
+    json["passed"] = outcome.Passed();
+    json["erreurGenerale"] = outcome.erreurGenerale;
+    json["causeErreur"] = outcome.causeErreur;
+    json["bravoNuance"] = outcome.bravoNuance;
+    json["complement"] = outcome.complement;
+  }
+  if (explain) json["explanation"] = cli::Explain(outcome);
+  return json;
+}
+
+void PrintText(const cli::Outcome& outcome, bool explain) {
+  if (!outcome.failed.empty()) {
+    std::printf("%ld: %s failed: error %ld: %s\n  source: %s\n", outcome.question, outcome.failed.c_str(),
+                outcome.error->number, OneLine(outcome.error->description).c_str(),
+                OneLine(outcome.error->source).c_str());
+  } else {
+    std::printf(
+        "%ld: %s\n  ErreurGenerale: %s\n  CauseErreur: %s\n  BravoNuance: %s\n  Complement: %zu line(s)\n",
+        outcome.question, outcome.Passed() ? "passed" : "not passed", Bool(outcome.erreurGenerale),
+        outcome.causeErreur.empty() ? "(empty)" : outcome.causeErreur.c_str(), Bool(outcome.bravoNuance),
+        outcome.complement.size());
+    for (const auto& line : outcome.complement) std::printf("    %s\n", line.c_str());
+  }
+  if (explain) std::printf("  %s\n", cli::Explain(outcome).c_str());
+}
+
+int Check(const std::vector<std::string>& args) {
+  std::vector<std::string> positional;
+  bool json = false;
+  bool explain = false;
+  char separator = '.';
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--json") {
+      json = true;
+    } else if (args[i] == "--explain") {
+      explain = true;
+    } else if (args[i] == "--decimal-separator") {
+      if (i + 1 == args.size()) throw Usage{"--decimal-separator needs a value, \".\" or \",\""};
+      const std::string& value = args[++i];
+      if (value != "." && value != ",")
+        throw Usage{"--decimal-separator must be \".\" or \",\", not '" + value + "'"};
+      separator = value[0];
+    } else if (args[i].rfind("--", 0) == 0) {
+      throw Usage{"unknown option '" + args[i] + "'"};
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (positional.size() < 2 || positional.size() > 3)
+    throw Usage{"check takes QUESTION WORKBOOK [WORKBOOK2]"};
+  const long question = ParseQuestion(positional[0]);
+  const auto noms = cli::NomsLivres(question);
+  if (noms.empty()) throw Usage{"question " + std::to_string(question) + " is not available in this build"};
+  if (positional.size() - 1 != noms.size()) {
+    throw Usage{"question " + std::to_string(question) + " takes " + std::to_string(noms.size()) +
+                " workbook(s)"};
+  }
+  std::vector<fs::path> workbooks;
+  for (std::size_t i = 1; i < positional.size(); ++i) {
+    CheckReadable(positional[i]);
+    workbooks.emplace_back(positional[i]);
+  }
+
+  const vb::ScopedLocale locale(vb::Locale{separator});
+  const cli::Outcome outcome = cli::Grade(question, workbooks);
+  if (json) {
+    std::printf("%s\n", Json(outcome, explain).dump().c_str());
+  } else {
+    PrintText(outcome, explain);
+  }
+  if (!outcome.failed.empty()) return kExitCallFailed;
+  return outcome.Passed() ? kExitPassed : kExitNotPassed;
+}
+
+// The workbooks of a sample entry: "file", or "files" for a question that
+// delivers several.
+std::vector<fs::path> SampleFiles(const fs::path& folder, const nlohmann::json& sample) {
+  std::vector<fs::path> files;
+  if (sample.contains("files")) {
+    for (const auto& file : sample.at("files")) files.push_back(folder / file.get<std::string>());
+  } else {
+    files.push_back(folder / sample.at("file").get<std::string>());
+  }
+  return files;
+}
+
+std::string Shown(bool passed, const std::string& cause) {
+  if (passed) return cause.empty() ? "passed" : "passed (" + cause + ")";
+  return cause.empty() ? "not passed" : cause;
 }
 
 int Demo(const fs::path& samples) {
-  bool allMatch = true;
-  std::printf("%-8s %-14s %-10s %-10s %s\n", "question", "sample", "outcome", "expected", "");
-  std::vector<fs::path> manifests;
+  std::vector<fs::path> folders;
   for (const auto& entry : fs::directory_iterator(samples)) {
-    if (entry.is_directory() && fs::exists(entry.path() / "outcomes.json")) manifests.push_back(entry.path());
+    if (entry.is_directory() && fs::exists(entry.path() / "outcomes.json")) folders.push_back(entry.path());
   }
-  std::sort(manifests.begin(), manifests.end());
-  for (const auto& folder : manifests) {
+  std::sort(folders.begin(), folders.end());
+  if (folders.empty()) throw Usage{"no samples in '" + samples.string() + "'"};
+
+  bool allMatch = true;
+  int rows = 0;
+  std::printf("%-8s %-32s %-22s %-22s %s\n", "question", "sample", "outcome", "expected", "");
+  for (const auto& folder : folders) {
     std::ifstream in(folder / "outcomes.json");
     const auto manifest = nlohmann::json::parse(in);
     const long question = manifest.at("question").get<long>();
     for (const auto& sample : manifest.at("samples")) {
-      const auto file = sample.at("file").get<std::string>();
-      const auto expected = sample.at("causeErreur").get<std::string>();
-      const Outcome outcome = Grade(question, folder / file);
+      const auto files = SampleFiles(folder, sample);
+      const bool expectedPassed = sample.at("passed").get<bool>();
+      const auto expectedCause = sample.at("causeErreur").get<std::string>();
+      const cli::Outcome outcome = cli::Grade(question, files);
       const std::string shown =
-          outcome.failed ? outcome.error : (outcome.cause.empty() ? "passed" : outcome.cause);
-      const std::string wanted = expected.empty() ? "passed" : expected;
-      const bool match = !outcome.failed && outcome.cause == expected;
+          outcome.failed.empty() ? Shown(outcome.Passed(), outcome.causeErreur)
+                                 : outcome.failed + " failed (" + std::to_string(outcome.error->number) + ")";
+      const bool match = outcome.failed.empty() && outcome.Passed() == expectedPassed &&
+                         outcome.causeErreur == expectedCause;
       allMatch = allMatch && match;
-      std::printf("%-8ld %-14s %-10s %-10s %s\n", question, file.c_str(), shown.c_str(), wanted.c_str(),
-                  match ? "ok" : "MISMATCH");
+      ++rows;
+      std::string name = files.front().filename().string();
+      for (std::size_t i = 1; i < files.size(); ++i) name += " + " + files[i].filename().string();
+      std::printf("%-8ld %-32s %-22s %-22s %s\n", question, name.c_str(), shown.c_str(),
+                  Shown(expectedPassed, expectedCause).c_str(), match ? "ok" : "MISMATCH");
     }
   }
-  std::printf("%s\n", allMatch ? "all samples match" : "some samples do not match");
+  std::printf("%d sample(s): %s\n", rows, allMatch ? "all match" : "some do not match");
   return allMatch ? kExitPassed : kExitNotPassed;
 }
 
-void Usage(std::ostream& out) {
-  out << "usage: r58267 demo [--samples DIR]\n"
-         "       r58267 --help | --version\n"
-         "Grades the sample workbooks of chapter 7's exercises on the embedded Excel stand-in.\n";
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty()) {
-    std::cerr << "r58267: missing command; try 'r58267 --help'\n";
-    return kExitUsage;
-  }
+int Run(const std::vector<std::string>& args) {
+  if (args.empty()) throw Usage{"missing command"};
   if (args[0] == "--help" || args[0] == "-h") {
-    Usage(std::cout);
+    std::cout << kUsage;
     return kExitPassed;
   }
   if (args[0] == "--version") {
     std::cout << "r58267 " << R58267_VERSION << "\n";
     return kExitPassed;
   }
+  if (args[0] == "check") return Check({args.begin() + 1, args.end()});
   if (args[0] == "demo") {
     fs::path samples = R58267_SAMPLES_DIR;
     if (args.size() == 3 && args[1] == "--samples") {
       samples = args[2];
     } else if (args.size() != 1) {
-      std::cerr << "r58267: demo takes only --samples DIR\n";
-      return kExitUsage;
+      throw Usage{"demo takes only --samples DIR"};
     }
-    if (!fs::is_directory(samples)) {
-      std::cerr << "r58267: no samples folder " << samples.string() << "\n";
-      return kExitUsage;
-    }
+    if (!fs::is_directory(samples)) throw Usage{"no samples folder '" + samples.string() + "'"};
     return Demo(samples);
   }
-  std::cerr << "r58267: unknown command '" << args[0] << "'; try 'r58267 --help'\n";
-  return kExitUsage;
+  throw Usage{"unknown command '" + args[0] + "'"};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const Usage& usage) {
+    std::cerr << "r58267: " << usage.message << " (see r58267 --help)\n";
+    return kExitUsage;
+  } catch (const std::exception& error) {
+    std::cerr << "r58267: " << error.what() << "\n";
+    return kExitCallFailed;
+  }
 }

@@ -70,7 +70,10 @@ api::Hwnd Desktop::AddChild(api::Hwnd parent, const WindowSpec& spec) {
   return handle;
 }
 
-bool Desktop::WindowExists(api::Hwnd window) const { return Find(window) != nullptr; }
+bool Desktop::WindowExists(api::Hwnd window) {
+  Synchronise();
+  return Find(window) != nullptr;
+}
 
 int Desktop::ShowCommand(api::Hwnd window) const {
   const Window* w = Find(window);

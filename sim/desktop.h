@@ -48,7 +48,7 @@ class Desktop : public api::Platform {
   // A top-level window, on top of the Z order.
   api::Hwnd AddWindow(const WindowSpec& spec);
   api::Hwnd AddChild(api::Hwnd parent, const WindowSpec& spec);
-  [[nodiscard]] bool WindowExists(api::Hwnd window) const;
+  [[nodiscard]] bool WindowExists(api::Hwnd window);
   // A running Excel the learner started, its main window shown or hidden.
   std::shared_ptr<ExcelApplication> StartExcel(bool visible = true);
   // Every Excel started here, quit or not, in starting order.

@@ -1,0 +1,40 @@
+// Plays the host program once: a fresh working folder, the workbooks
+// copied there under the names the question delivers, then InitQuestion,
+// TestePoint, the outcome's reads, Fermer and Quitter on a Module running
+// over the embedded stand-in.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "framework/vb.h"
+
+namespace cli {
+
+struct Outcome {
+  long question = 0;
+  // The call that failed, and its error; empty when every call succeeded.
+  std::string failed;
+  std::optional<vb::Error> error;
+  bool erreurGenerale = false;
+  std::string causeErreur;
+  bool bravoNuance = false;
+  std::vector<std::string> complement;
+
+  // No general error and no cause, or for question 709 the cause "D" with
+  // BravoNuance, which is how that exercise says it was passed.
+  [[nodiscard]] bool Passed() const;
+};
+
+// The names under which the question's files are delivered, in order;
+// empty when the question does not exist in this build.
+std::vector<std::string> NomsLivres(long question);
+
+Outcome Grade(long question, const std::vector<std::filesystem::path>& workbooks);
+
+// One English sentence for the outcome's code; empty when there is none.
+std::string Explain(const Outcome& outcome);
+
+}  // namespace cli
