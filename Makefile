@@ -6,7 +6,7 @@
 PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
 JOBS ?= $(shell nproc)
 
-.PHONY: deps test demo asan release format clean
+.PHONY: deps test demo asan release docs format clean
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -34,6 +34,10 @@ release: deps
 
 demo: release
 	./build/release/r58267 demo
+
+# Regenerates the page of cause codes from the catalog.
+docs: release
+	./build/release/r58267 causes > docs/causes.md
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i

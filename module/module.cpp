@@ -78,30 +78,44 @@ void Module::CreeDossierModele() {
   }
 }
 
+bool Module::PrendExcel(std::shared_ptr<excel::Application>& ioApplication, api::Hwnd& ioHandleLogiciel) {
+  if (!ioApplication) {
+    ObtientExcel(ioApplication, ioHandleLogiciel);
+    return true;
+  }
+  if (ioApplication != moApplication) mbParamSauves = false;
+  moApplication = ioApplication;
+  mlHandleLogiciel = ioHandleLogiciel;
+  if (mPlatform->IsWindowVisible(mlHandleLogiciel)) return false;
+  // The lent instance is not usable: quit it when it still answers, and
+  // start over with one of our own.
+  const api::Hwnd fenetre = mPlatform->FindWindowA(kXlMain, std::nullopt);
+  const bool repond = ExcelRepond(false);
+  if (fenetre != 0 && repond) {
+    mPlatform->LockWindowUpdate(0);
+    Excel().Quit();
+  }
+  ioApplication.reset();
+  moApplication.reset();
+  ObtientExcel(ioApplication, ioHandleLogiciel);
+  return true;
+}
+
 void Module::InitQuestion(std::int32_t ilQuestion, const std::string& isPathDossier,
                           std::shared_ptr<excel::Application>& ioApplication, api::Hwnd& ioHandleLogiciel,
                           const std::optional<std::string>& /*isPathModele: the computed folder is used*/) {
-  // Excel instance: obtained here, or lent by the host.
-  if (!ioApplication) {
-    ObtientExcel(ioApplication, ioHandleLogiciel);
-  } else {
-    if (ioApplication != moApplication) mbParamSauves = false;
-    moApplication = ioApplication;
-    mlHandleLogiciel = ioHandleLogiciel;
-    if (!mPlatform->IsWindowVisible(mlHandleLogiciel)) {
-      // The lent instance is not usable: quit it when it still answers,
-      // and start over with one of our own.
-      const api::Hwnd fenetre = mPlatform->FindWindowA(kXlMain, std::nullopt);
-      const bool repond = ExcelRepond(false);
-      if (fenetre != 0 && repond) {
-        mPlatform->LockWindowUpdate(0);
-        Excel().Quit();
-      }
-      ioApplication.reset();
-      moApplication.reset();
-      ObtientExcel(ioApplication, ioHandleLogiciel);
+  // GetApplication locks drawing in Excel's window while Excel is set up;
+  // the lock goes when this call ends, whether it succeeds or fails, so
+  // that Excel repaints during the exercise.
+  struct Deverrouillage {
+    api::Platform& platform;
+    bool actif;
+    ~Deverrouillage() {
+      if (actif) platform.LockWindowUpdate(0);
     }
-  }
+  };
+  const Deverrouillage deverrouillage{*mPlatform, PrendExcel(ioApplication, ioHandleLogiciel)};
+
   FermeDialogue(mlHandleLogiciel);
   if (moQuestion) FermeQuestion();
 
@@ -139,9 +153,6 @@ void Module::InitQuestion(std::int32_t ilQuestion, const std::string& isPathDoss
     }
     AfficheExcel();
     Excel().Workbooks()->Item(QuestionEnCours().FichiersDeTravail()->Item(1).NomDest)->Activate();
-    // GetApplication locked drawing in Excel's window; let it repaint
-    // during the exercise.
-    mPlatform->LockWindowUpdate(0);
   } catch (...) {
     RemonteErreur(kClasse, "InitQuestion", ErreurEnCours());
   }

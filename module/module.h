@@ -59,6 +59,9 @@ class Module {
   // Host interface and dispatch (module.cpp)
   void FermeQuestion();
   void ObtientExcel(std::shared_ptr<excel::Application>& ioApplication, api::Hwnd& ioHandleLogiciel);
+  // Step 1 of InitQuestion: takes the host's Excel or obtains one; true
+  // when the module obtained it (and so locked its window's drawing).
+  bool PrendExcel(std::shared_ptr<excel::Application>& ioApplication, api::Hwnd& ioHandleLogiciel);
   void CreeDossierModele();
   // The held Excel and exercise; error 91 when there is none, as VB raises
   // on a member of Nothing.

@@ -227,6 +227,9 @@ TEST_F(ModuleTest, MissingDeliveredFileFailsInRenomme) {
   const vb::Error error = Caught([&] { scene.Init(705); });
   EXPECT_EQ(error.number, vb::kFileNotFound);
   EXPECT_EQ(error.source, SourceComposee("Module", "Renomme", vb::kRuntimeSource));
+  // Excel was obtained, and its window's drawing unlocked although the call failed.
+  EXPECT_NE(scene.application, nullptr);
+  EXPECT_EQ(scene.desktop->LockedWindow(), 0);
 }
 
 // ---- TestePoint ----
