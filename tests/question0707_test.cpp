@@ -1,0 +1,164 @@
+#include "questions/question0707.h"
+
+#include <gtest/gtest.h>
+
+#include "framework/remonte_erreur.h"
+#include "sim/excel_application.h"
+#include "tests/support/application_wrapper.h"
+#include "tests/support/module_scene.h"
+#include "tests/support/workbook_document.h"
+
+namespace r58267 {
+namespace {
+
+using nlohmann::json;
+using test_support::WorkbookDocument;
+
+constexpr const char* kThor = "Thor International.xls";
+constexpr const char* kSheet = "Trimestre 2";
+const json kDueDate = {{"date", "2004-04-01"}};
+
+// B22: a formula with its computed value, or a constant (`formula` null).
+struct Case {
+  const char* name;
+  json formula;
+  json value;
+  const char* cause;  // "" when the exercise is passed
+};
+
+class Question0707Fixture : public ::testing::Test {
+ protected:
+  std::string Check(const WorkbookDocument& document) {
+    document.Save(folder.Path(), kThor);
+    question.Prepare(excel, folder.Text());
+    question.TestePoint();
+    return question.CauseErreur();
+  }
+
+  test_support::TempFolder folder;
+  std::shared_ptr<excel::Application> excel = sim::ExcelApplication::Create();
+  Question0707 question;
+};
+
+class Question0707Test : public Question0707Fixture, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(Question0707Test, GivesTheCauseOfB22) {
+  auto document = WorkbookDocument::Sample("707/start.json");
+  const Case& c = GetParam();
+  if (c.formula.is_string()) {
+    document.Formula(kSheet, "B22", c.formula.get<std::string>(), c.value);
+  } else if (!c.value.is_null()) {
+    document.Constant(kSheet, "B22", c.value);
+  }
+  EXPECT_EQ(Check(document), c.cause);
+  EXPECT_FALSE(question.BravoNuance());
+  EXPECT_EQ(excel->ActiveSheet()->Name(), kSheet);
+}
+
+const json kNone = nullptr;
+
+const Case kCases[] = {
+    {"Solved", "=DATE(YEAR(B21)+2,MONTH(B21),DAY(B21))", kDueDate, ""},
+    {"DollarsAndSpacesRemoved", "=DATE(YEAR($B$21)+2, MONTH($B$21), DAY($B$21))", kDueDate, ""},
+    {"LeadingPlus", "=+DATE(YEAR(B21)+2,MONTH(B21),DAY(B21))", kDueDate, ""},
+    {"LeadingPlusWithSpaces", "= + DATE( YEAR( B21 ) + 2 ,MONTH(B21),DAY(B21))", kDueDate, ""},
+    {"YearsAddedFirst", "=DATE(2+YEAR(B21),MONTH(B21),DAY(B21))", kDueDate, "C"},
+    {"SomethingAfter", "=DATE(YEAR(B21)+2,MONTH(B21),DAY(B21))+0", kDueDate, "C"},
+    {"Edate", "=EDATE(B21,24)", kDueDate, "C"},
+    {"SmallLetters", "=date(year(b21)+2,month(b21),day(b21))", kDueDate, "C"},
+    {"PlusInsideKept", "=DATE(+YEAR(B21)+2,MONTH(B21),DAY(B21))", kDueDate, "C"},
+    {"DoublePlus", "=++DATE(YEAR(B21)+2,MONTH(B21),DAY(B21))", kDueDate, "C"},
+    {"DateConstant", kNone, kDueDate, "C"},
+    {"Empty", kNone, kNone, "B"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Formulas, Question0707Test, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& caseInfo) {
+                           return std::string(caseInfo.param.name);
+                         });
+
+TEST_F(Question0707Fixture, DoesNotExamineTheNumberFormat) {
+  auto document = WorkbookDocument::Sample("707/solved.json");
+  document.json["sheets"][1]["cells"]["B22"]["numberFormat"] = "0.00";
+  document.json["activeSheet"] = "Trimestre 1";
+  EXPECT_EQ(Check(document), "");
+  EXPECT_EQ(excel->ActiveSheet()->Name(), kSheet);
+}
+
+TEST_F(Question0707Fixture, KeepsAnEarlierCauseWhenCorrected) {
+  ASSERT_EQ(Check(WorkbookDocument::Sample("707/edate.json")), "C");
+  excel->Workbooks()->Item(kThor)->Close(false);
+  WorkbookDocument::Sample("707/solved.json").Save(folder.Path(), kThor);
+  excel->Workbooks()->Open(folder.Text() + kThor);
+  question.TestePoint();
+  EXPECT_EQ(question.CauseErreur(), "C");
+}
+
+// An Excel whose Workbooks fails with `number` once armed.
+class FailingWorkbooksExcel : public test_support::ApplicationWrapper {
+ public:
+  using ApplicationWrapper::ApplicationWrapper;
+  std::shared_ptr<excel::Workbooks> Workbooks() override {
+    if (number != 0) throw vb::Error(number, "injected", "Injected source");
+    return ApplicationWrapper::Workbooks();
+  }
+  long number = 0;
+};
+
+class Question0707ErrorTest : public Question0707Fixture, public ::testing::WithParamInterface<long> {};
+
+TEST_P(Question0707ErrorTest, TurnsTypeArgumentAndOverflowErrorsIntoAA) {
+  auto failing = std::make_shared<FailingWorkbooksExcel>(excel);
+  excel = failing;
+  WorkbookDocument::Sample("707/solved.json").Save(folder.Path(), kThor);
+  question.Prepare(excel, folder.Text());
+  failing->number = GetParam();
+  question.TestePoint();
+  EXPECT_EQ(question.CauseErreur(), "AA");
+}
+
+INSTANTIATE_TEST_SUITE_P(Numbers, Question0707ErrorTest, ::testing::Values(13L, 5L, 6L));
+
+TEST_F(Question0707Fixture, ReportsOtherErrorsAndKeepsTheCause) {
+  auto failing = std::make_shared<FailingWorkbooksExcel>(excel);
+  excel = failing;
+  ASSERT_EQ(Check(WorkbookDocument::Sample("707/start.json")), "B");
+  failing->number = 1004;
+  try {
+    question.TestePoint();
+    FAIL() << "no error raised";
+  } catch (const vb::Error& error) {
+    EXPECT_EQ(error.number, 1004);
+    EXPECT_EQ(error.description, "injected");
+    EXPECT_EQ(error.source, SourceComposee("Question0707", "TestePoint", "Injected source"));
+  }
+  EXPECT_EQ(question.CauseErreur(), "B");
+}
+
+TEST(Question0707Module, SamplesGiveTheirExpectedOutcome) {
+  const auto manifest = WorkbookDocument::Sample("707/outcomes.json").json;
+  ASSERT_EQ(manifest.at("question"), 707);
+  ASSERT_GE(manifest.at("samples").size(), 2u);
+  for (const auto& sample : manifest.at("samples")) {
+    SCOPED_TRACE(sample.at("file").get<std::string>());
+    test_support::ModuleScene scene;
+    scene.Deliver(WorkbookDocument::Sample("707/" + sample.at("file").get<std::string>()), "05826707.xls");
+    scene.Module([](long) { return std::make_shared<Question0707>(); });
+    scene.Init(707);
+    scene.module->TestePoint();
+    EXPECT_FALSE(scene.module->ErreurGenerale());
+    EXPECT_EQ(scene.module->CauseErreur(), sample.at("causeErreur").get<std::string>());
+    EXPECT_EQ(sample.at("passed").get<bool>(), scene.module->CauseErreur().empty());
+  }
+}
+
+TEST(Question0707Catalogue, RegistersThorAndNamesEveryCause) {
+  Question0707 question;
+  ASSERT_EQ(question.FichiersDeTravail()->count(), 1);
+  EXPECT_EQ(question.FichiersDeTravail()->Item(1), (Fichier{"05826707.xls", kThor, false}));
+  EXPECT_EQ(Question0707::Causes().question, 707);
+  for (const char* code : {"B", "C"}) EXPECT_FALSE(SensDe(Question0707::Causes(), code).empty()) << code;
+}
+
+}  // namespace
+}  // namespace r58267

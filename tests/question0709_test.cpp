@@ -1,0 +1,187 @@
+#include "questions/question0709.h"
+
+#include <gtest/gtest.h>
+
+#include "framework/remonte_erreur.h"
+#include "sim/excel_application.h"
+#include "tests/support/application_wrapper.h"
+#include "tests/support/module_scene.h"
+#include "tests/support/workbook_document.h"
+
+namespace r58267 {
+namespace {
+
+using nlohmann::json;
+using test_support::WorkbookDocument;
+
+constexpr const char* kThor = "Thor International.xls";
+constexpr const char* kSheet = "Semestre 1";
+
+json Sum(const char* formula, const json& value) { return {{"formula", formula}, {"value", value}}; }
+
+// B3, B4, B5 as document cells (a constant, or a formula with its value).
+struct Case {
+  const char* name;
+  json b3;
+  json b4;
+  json b5;
+  const char* cause;
+};
+
+class Question0709Fixture : public ::testing::Test {
+ protected:
+  std::string Check(const WorkbookDocument& document) {
+    document.Save(folder.Path(), kThor);
+    question.Prepare(excel, folder.Text());
+    question.TestePoint();
+    return question.CauseErreur();
+  }
+  static WorkbookDocument With(const Case& c) {
+    auto document = WorkbookDocument::Sample("709/start.json");
+    document.Constant(kSheet, "B3", c.b3).Constant(kSheet, "B4", c.b4).Constant(kSheet, "B5", c.b5);
+    return document;
+  }
+
+  test_support::TempFolder folder;
+  std::shared_ptr<excel::Application> excel = sim::ExcelApplication::Create();
+  Question0709 question;
+};
+
+class Question0709Test : public Question0709Fixture, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(Question0709Test, GivesTheCauseOfB3ToB5) {
+  auto document = With(GetParam());
+  document.json["activeSheet"] = "Trimestre 1";
+  const std::string cause = Check(document);
+  EXPECT_EQ(cause, GetParam().cause);
+  // Only the passing outcome, "D", qualifies the success.
+  EXPECT_EQ(question.BravoNuance(), cause == "D");
+  EXPECT_EQ(excel->ActiveSheet()->Name(), kSheet);
+}
+
+TEST_P(Question0709Test, GivesTheSameCauseUnderADecimalComma) {
+  const vb::ScopedLocale comma(vb::Locale{','});
+  const std::string cause = Check(With(GetParam()));
+  EXPECT_EQ(cause, GetParam().cause);
+  EXPECT_EQ(question.BravoNuance(), cause == "D");
+}
+
+const Case kCases[] = {
+    {"Constants", 597, 718, 711, "D"},
+    {"Formulas", Sum("=C3+D3", 597), Sum("=C4+D4", 718), Sum("=C5+D5", 711), "D"},
+    {"WholeNumberComputed", Sum("=1195/2-0.5", 597.0), 718, 711, "D"},
+    {"Untouched", 243, 375, 342, "C"},
+    {"LastStillAtItsStart", 597, 718, 342, "C"},
+    {"StartingNumberAfterAWrongValue", 597, 700, 342, "B"},
+    {"WrongLastValue", 597, 718, 700, "B"},
+    {"HalfInTheMiddle", 597.5, 718, 711, "B"},
+    {"FormulaOfTheStartingNumber", Sum("=243", 243), 718, 711, "B"},
+    {"TextOfTheValue", "597", 718, 711, "D"},
+    {"ErrorValue", 597, Sum("=C4/0", json{{"error", "#DIV/0!"}}), 711, "B"},
+    {"EmptyCell", nullptr, 718, 711, "B"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cells, Question0709Test, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& caseInfo) {
+                           return std::string(caseInfo.param.name);
+                         });
+
+TEST_F(Question0709Fixture, TakesTheThirdSheetByPosition) {
+  auto document = WorkbookDocument::Sample("709/solved.json");
+  document.json["sheets"][2]["name"] = "Feuil3";
+  // A sheet named "Semestre 1" elsewhere does not count.
+  document.json["sheets"].push_back({{"name", kSheet}, {"cells", {{"B3", 243}, {"B4", 375}, {"B5", 342}}}});
+  EXPECT_EQ(Check(document), "D");
+  EXPECT_TRUE(question.BravoNuance());
+  EXPECT_EQ(excel->ActiveSheet()->Name(), "Feuil3");
+}
+
+TEST_F(Question0709Fixture, AChartSheetInThirdPositionGivesB) {
+  auto document = WorkbookDocument::Sample("709/solved.json");
+  json chart = json::object();
+  chart["name"] = "Graph1";
+  chart["type"] = "chart";
+  document.json["sheets"].insert(document.json["sheets"].begin() + 2, chart);
+  EXPECT_EQ(Check(document), "B");
+  EXPECT_FALSE(question.BravoNuance());
+}
+
+TEST_F(Question0709Fixture, ReportsAWorkbookWithFewerThanThreeSheets) {
+  auto document = WorkbookDocument::Sample("709/solved.json");
+  document.RemoveSheet(kSheet).RemoveSheet("Ondine");
+  EXPECT_THROW(Check(document), vb::Error);
+  EXPECT_EQ(question.CauseErreur(), "");
+  EXPECT_FALSE(question.BravoNuance());
+}
+
+// An Excel whose Workbooks fails with `number` once armed.
+class FailingWorkbooksExcel : public test_support::ApplicationWrapper {
+ public:
+  using ApplicationWrapper::ApplicationWrapper;
+  std::shared_ptr<excel::Workbooks> Workbooks() override {
+    if (number != 0) throw vb::Error(number, "injected", "Injected source");
+    return ApplicationWrapper::Workbooks();
+  }
+  long number = 0;
+};
+
+class Question0709ErrorTest : public Question0709Fixture, public ::testing::WithParamInterface<long> {};
+
+TEST_P(Question0709ErrorTest, TurnsTypeArgumentAndOverflowErrorsIntoAA) {
+  auto failing = std::make_shared<FailingWorkbooksExcel>(excel);
+  excel = failing;
+  WorkbookDocument::Sample("709/solved.json").Save(folder.Path(), kThor);
+  question.Prepare(excel, folder.Text());
+  failing->number = GetParam();
+  question.TestePoint();
+  EXPECT_EQ(question.CauseErreur(), "AA");
+  EXPECT_FALSE(question.BravoNuance());
+}
+
+INSTANTIATE_TEST_SUITE_P(Numbers, Question0709ErrorTest, ::testing::Values(13L, 5L, 6L));
+
+TEST_F(Question0709Fixture, ReportsOtherErrorsAndKeepsTheCause) {
+  auto failing = std::make_shared<FailingWorkbooksExcel>(excel);
+  excel = failing;
+  ASSERT_EQ(Check(WorkbookDocument::Sample("709/start.json")), "C");
+  failing->number = 1004;
+  try {
+    question.TestePoint();
+    FAIL() << "no error raised";
+  } catch (const vb::Error& error) {
+    EXPECT_EQ(error.number, 1004);
+    EXPECT_EQ(error.description, "injected");
+    EXPECT_EQ(error.source, SourceComposee("Question0709", "TestePoint", "Injected source"));
+  }
+  EXPECT_EQ(question.CauseErreur(), "C");
+}
+
+TEST(Question0709Module, SamplesGiveTheirExpectedOutcome) {
+  const auto manifest = WorkbookDocument::Sample("709/outcomes.json").json;
+  ASSERT_EQ(manifest.at("question"), 709);
+  ASSERT_GE(manifest.at("samples").size(), 2u);
+  for (const auto& sample : manifest.at("samples")) {
+    SCOPED_TRACE(sample.at("file").get<std::string>());
+    test_support::ModuleScene scene;
+    scene.Deliver(WorkbookDocument::Sample("709/" + sample.at("file").get<std::string>()), "05826709.xls");
+    scene.Module([](long) { return std::make_shared<Question0709>(); });
+    scene.Init(709);
+    scene.module->TestePoint();
+    EXPECT_FALSE(scene.module->ErreurGenerale());
+    EXPECT_EQ(scene.module->CauseErreur(), sample.at("causeErreur").get<std::string>());
+    // Passed means "D" with BravoNuance for this exercise.
+    EXPECT_EQ(sample.at("passed").get<bool>(),
+              scene.module->CauseErreur() == "D" && scene.module->BravoNuance());
+  }
+}
+
+TEST(Question0709Catalogue, RegistersThorAndNamesEveryCause) {
+  Question0709 question;
+  ASSERT_EQ(question.FichiersDeTravail()->count(), 1);
+  EXPECT_EQ(question.FichiersDeTravail()->Item(1), (Fichier{"05826709.xls", kThor, false}));
+  EXPECT_EQ(Question0709::Causes().question, 709);
+  for (const char* code : {"B", "C", "D"}) EXPECT_FALSE(SensDe(Question0709::Causes(), code).empty()) << code;
+}
+
+}  // namespace
+}  // namespace r58267

@@ -1,0 +1,179 @@
+#include "questions/question0710.h"
+
+#include <gtest/gtest.h>
+
+#include "framework/remonte_erreur.h"
+#include "sim/excel_application.h"
+#include "tests/support/application_wrapper.h"
+#include "tests/support/module_scene.h"
+#include "tests/support/workbook_document.h"
+
+namespace r58267 {
+namespace {
+
+using nlohmann::json;
+using test_support::WorkbookDocument;
+
+constexpr const char* kThor = "Thor International.xls";
+constexpr const char* kSheet = "Année";
+constexpr const char* kFirst = "'Semestre 1'!$A$2:$B$5";
+constexpr const char* kSecond = "'Semestre 2'!$A$2:$B$5";
+
+json Consolidation(json sources, json function = "sum", json options = {true, true, true}) {
+  return {
+      {"sources", std::move(sources)}, {"function", std::move(function)}, {"options", std::move(options)}};
+}
+
+struct Case {
+  const char* name;
+  json consolidation;  // null: the fifth sheet holds none
+  const char* cause;   // "" when the exercise is passed
+};
+
+class Question0710Fixture : public ::testing::Test {
+ protected:
+  std::string Check(const WorkbookDocument& document) {
+    document.Save(folder.Path(), kThor);
+    question.Prepare(excel, folder.Text());
+    question.TestePoint();
+    return question.CauseErreur();
+  }
+
+  test_support::TempFolder folder;
+  std::shared_ptr<excel::Application> excel = sim::ExcelApplication::Create();
+  Question0710 question;
+};
+
+class Question0710Test : public Question0710Fixture, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(Question0710Test, GivesTheCauseOfTheConsolidation) {
+  auto document = WorkbookDocument::Sample("710/start.json");
+  document.json["activeSheet"] = "Trimestre 1";
+  if (!GetParam().consolidation.is_null())
+    document.SheetField(kSheet, "consolidation", GetParam().consolidation);
+  EXPECT_EQ(Check(document), GetParam().cause);
+  EXPECT_FALSE(question.BravoNuance());
+  EXPECT_EQ(excel->ActiveSheet()->Name(), kSheet);
+}
+
+const Case kCases[] = {
+    {"Solved", Consolidation({kFirst, kSecond}), ""},
+    {"SourcesSwapped", Consolidation({kSecond, kFirst}), ""},
+    {"FunctionByItsCode", Consolidation({kFirst, kSecond}, -4157), ""},
+    {"ThirdSourceNotExamined", Consolidation({kFirst, kSecond, "'Ondine'!$A$1:$B$4"}), ""},
+    {"SameSourceTwice", Consolidation({kFirst, kFirst}), ""},
+    {"None", nullptr, "B"},
+    {"NoSource", Consolidation(json::array()), "B"},
+    {"SingleSource", Consolidation({kFirst}), "B"},
+    {"SingleWrongSource", Consolidation({"'Semestre 1'!$A$2:$B$4"}), "C"},
+    {"FirstSourceTooShort", Consolidation({"'Semestre 1'!$A$2:$B$4", kSecond}), "C"},
+    {"SecondSourceOnAnotherSheet", Consolidation({kFirst, "'Trimestre 2'!$A$2:$B$5"}), "C"},
+    {"SmallLetters", Consolidation({"'semestre 1'!$A$2:$B$5", kSecond}), "C"},
+    {"Average", Consolidation({kFirst, kSecond}, "average"), "D"},
+    {"Count", Consolidation({kFirst, kSecond}, -4112), "D"},
+    {"WrongSourceBeforeWrongFunction", Consolidation({kFirst, "'Semestre 2'!A2:B5"}, "max"), "C"},
+    {"NoLinks", Consolidation({kFirst, kSecond}, "sum", {true, true, false}), "E"},
+    {"NoTopRowLabels", Consolidation({kFirst, kSecond}, "sum", {false, true, true}), "E"},
+    {"NoOptions", Consolidation({kFirst, kSecond}, "sum", {false, false, false}), "E"},
+    {"WrongFunctionBeforeOptions", Consolidation({kFirst, kSecond}, "product", {false, false, false}), "D"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Consolidations, Question0710Test, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& caseInfo) {
+                           return std::string(caseInfo.param.name);
+                         });
+
+TEST_F(Question0710Fixture, ReadsTheFifthSheetByPosition) {
+  auto document = WorkbookDocument::Sample("710/start.json");
+  // The right consolidation on the sixth sheet is not seen.
+  document.SheetField("Ondine", "consolidation", Consolidation({kFirst, kSecond}));
+  EXPECT_EQ(Check(document), "B");
+
+  Question0710 renamed;
+  excel->Workbooks()->Item(kThor)->Close(false);
+  document = WorkbookDocument::Sample("710/solved.json");
+  document.json["sheets"][4]["name"] = "Feuil5";
+  document.json["activeSheet"] = "Feuil5";
+  document.Save(folder.Path(), kThor);
+  renamed.Prepare(excel, folder.Text());
+  renamed.TestePoint();
+  EXPECT_EQ(renamed.CauseErreur(), "");
+}
+
+// An Excel whose Workbooks fails with `number` once armed.
+class FailingWorkbooksExcel : public test_support::ApplicationWrapper {
+ public:
+  using ApplicationWrapper::ApplicationWrapper;
+  std::shared_ptr<excel::Workbooks> Workbooks() override {
+    if (number != 0) throw vb::Error(number, "injected", "Injected source");
+    return ApplicationWrapper::Workbooks();
+  }
+  long number = 0;
+};
+
+class Question0710ErrorTest : public Question0710Fixture, public ::testing::WithParamInterface<long> {};
+
+TEST_P(Question0710ErrorTest, TurnsTypeArgumentAndOverflowErrorsIntoAA) {
+  auto failing = std::make_shared<FailingWorkbooksExcel>(excel);
+  excel = failing;
+  WorkbookDocument::Sample("710/solved.json").Save(folder.Path(), kThor);
+  question.Prepare(excel, folder.Text());
+  failing->number = GetParam();
+  question.TestePoint();
+  EXPECT_EQ(question.CauseErreur(), "AA");
+}
+
+INSTANTIATE_TEST_SUITE_P(Numbers, Question0710ErrorTest, ::testing::Values(13L, 5L, 6L));
+
+TEST_F(Question0710Fixture, ReportsOtherErrorsAndKeepsTheCause) {
+  auto failing = std::make_shared<FailingWorkbooksExcel>(excel);
+  excel = failing;
+  ASSERT_EQ(Check(WorkbookDocument::Sample("710/average.json")), "D");
+  failing->number = 1004;
+  try {
+    question.TestePoint();
+    FAIL() << "no error raised";
+  } catch (const vb::Error& error) {
+    EXPECT_EQ(error.number, 1004);
+    EXPECT_EQ(error.description, "injected");
+    EXPECT_EQ(error.source, SourceComposee("Question0710", "TestePoint", "Injected source"));
+  }
+  EXPECT_EQ(question.CauseErreur(), "D");
+}
+
+TEST_F(Question0710Fixture, ReportsAWorkbookWithFewerThanFiveSheets) {
+  auto document = WorkbookDocument::Sample("710/solved.json");
+  document.RemoveSheet("Ondine").RemoveSheet(kSheet);
+  EXPECT_THROW(Check(document), vb::Error);
+  EXPECT_EQ(question.CauseErreur(), "");
+}
+
+TEST(Question0710Module, SamplesGiveTheirExpectedOutcome) {
+  const auto manifest = WorkbookDocument::Sample("710/outcomes.json").json;
+  ASSERT_EQ(manifest.at("question"), 710);
+  ASSERT_GE(manifest.at("samples").size(), 2u);
+  for (const auto& sample : manifest.at("samples")) {
+    SCOPED_TRACE(sample.at("file").get<std::string>());
+    test_support::ModuleScene scene;
+    scene.Deliver(WorkbookDocument::Sample("710/" + sample.at("file").get<std::string>()), "05826710.xls");
+    scene.Module([](long) { return std::make_shared<Question0710>(); });
+    scene.Init(710);
+    scene.module->TestePoint();
+    EXPECT_FALSE(scene.module->ErreurGenerale());
+    EXPECT_EQ(scene.module->CauseErreur(), sample.at("causeErreur").get<std::string>());
+    EXPECT_EQ(sample.at("passed").get<bool>(), scene.module->CauseErreur().empty());
+  }
+}
+
+TEST(Question0710Catalogue, RegistersThorAndNamesEveryCause) {
+  Question0710 question;
+  ASSERT_EQ(question.FichiersDeTravail()->count(), 1);
+  EXPECT_EQ(question.FichiersDeTravail()->Item(1), (Fichier{"05826710.xls", kThor, false}));
+  EXPECT_EQ(Question0710::Causes().question, 710);
+  for (const char* code : {"B", "C", "D", "E"}) {
+    EXPECT_FALSE(SensDe(Question0710::Causes(), code).empty()) << code;
+  }
+}
+
+}  // namespace
+}  // namespace r58267
