@@ -187,7 +187,7 @@ int Demo(const fs::path& samples) {
 
   bool allMatch = true;
   int rows = 0;
-  std::printf("%-8s %-32s %-22s %-22s %s\n", "question", "sample", "outcome", "expected", "");
+  std::printf("%-8s %-42s %-18s %-18s %s\n", "question", "sample", "outcome", "expected", "");
   for (const auto& folder : folders) {
     std::ifstream in(folder / "outcomes.json");
     const auto manifest = nlohmann::json::parse(in);
@@ -206,7 +206,7 @@ int Demo(const fs::path& samples) {
       ++rows;
       std::string name = files.front().filename().string();
       for (std::size_t i = 1; i < files.size(); ++i) name += " + " + files[i].filename().string();
-      std::printf("%-8ld %-32s %-22s %-22s %s\n", question, name.c_str(), shown.c_str(),
+      std::printf("%-8ld %-42s %-18s %-18s %s\n", question, name.c_str(), shown.c_str(),
                   Shown(expectedPassed, expectedCause).c_str(), match ? "ok" : "MISMATCH");
     }
   }
