@@ -7,7 +7,6 @@
 #include "framework/remonte_erreur.h"
 #include "sim/excel_application.h"
 #include "tests/support/application_wrapper.h"
-#include "tests/support/module_scene.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -245,23 +244,6 @@ TEST_F(Question0701ErrorTest, ALaterPassLeavesTheEarlierCause) {
   excel->Workbooks()->Open(folder.Text() + kThor);
   question.TestePoint();
   EXPECT_EQ(question.CauseErreur(), "B");
-}
-
-TEST(Question0701SampleTest, SamplesGiveTheirExpectedOutcomeThroughTheModule) {
-  const auto manifest = WorkbookDocument::Sample("701/outcomes.json").json;
-  ASSERT_EQ(manifest.at("question"), 701);
-  ASSERT_GE(manifest.at("samples").size(), 2u);
-  for (const auto& sample : manifest.at("samples")) {
-    const std::string file = sample.at("file");
-    test_support::ModuleScene scene;
-    scene.Deliver(WorkbookDocument::Sample("701/" + file), "05826701.xls");
-    scene.Module([](long) { return std::make_shared<Question0701>(); });
-    scene.Init(701);
-    scene.module->TestePoint();
-    EXPECT_FALSE(scene.module->ErreurGenerale()) << file;
-    EXPECT_EQ(scene.module->CauseErreur(), sample.at("causeErreur").get<std::string>()) << file;
-    EXPECT_EQ(sample.at("passed").get<bool>(), scene.module->CauseErreur().empty()) << file;
-  }
 }
 
 TEST(Question0701FileTest, RegistersItsWorkingFile) {

@@ -6,7 +6,6 @@
 
 #include "framework/remonte_erreur.h"
 #include "sim/excel_application.h"
-#include "tests/support/module_scene.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -108,23 +107,6 @@ TEST_F(Question0702Test, MissingOndineIsReportedWithTheClassName) {
     EXPECT_EQ(error.source.rfind(SourceComposee("Question0702", "TestePoint", ""), 0), 0u);
   }
   EXPECT_EQ(question.CauseErreur(), "");
-}
-
-TEST(Question0702SampleTest, SamplesGiveTheirExpectedOutcomeThroughTheModule) {
-  const auto manifest = WorkbookDocument::Sample("702/outcomes.json").json;
-  ASSERT_EQ(manifest.at("question"), 702);
-  ASSERT_GE(manifest.at("samples").size(), 2u);
-  for (const auto& sample : manifest.at("samples")) {
-    const std::string file = sample.at("file");
-    test_support::ModuleScene scene;
-    scene.Deliver(WorkbookDocument::Sample("702/" + file), "05826702.xls");
-    scene.Module([](long) { return std::make_shared<Question0702>(); });
-    scene.Init(702);
-    scene.module->TestePoint();
-    EXPECT_FALSE(scene.module->ErreurGenerale()) << file;
-    EXPECT_EQ(scene.module->CauseErreur(), sample.at("causeErreur").get<std::string>()) << file;
-    EXPECT_EQ(sample.at("passed").get<bool>(), scene.module->CauseErreur().empty()) << file;
-  }
 }
 
 TEST(Question0702FileTest, RegistersItsWorkingFile) {

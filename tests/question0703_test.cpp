@@ -7,7 +7,6 @@
 #include "framework/remonte_erreur.h"
 #include "sim/excel_application.h"
 #include "tests/support/application_wrapper.h"
-#include "tests/support/module_scene.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -189,23 +188,6 @@ TEST_F(Question0703EdgeTest, CheckedTwiceAfterTheLearnerTicksBox1) {
   question.TestePoint();
   EXPECT_EQ(question.CauseErreur(), "A");
   EXPECT_TRUE(Trimestre2().isProtected);
-}
-
-TEST(Question0703SampleTest, SamplesGiveTheirExpectedOutcomeThroughTheModule) {
-  const auto manifest = WorkbookDocument::Sample("703/outcomes.json").json;
-  ASSERT_EQ(manifest.at("question"), 703);
-  ASSERT_GE(manifest.at("samples").size(), 2u);
-  for (const auto& sample : manifest.at("samples")) {
-    const std::string file = sample.at("file");
-    test_support::ModuleScene scene;
-    scene.Deliver(WorkbookDocument::Sample("703/" + file), "05826703.xls");
-    scene.Module([](long) { return std::make_shared<Question0703>(); });
-    scene.Init(703);
-    scene.module->TestePoint();
-    EXPECT_FALSE(scene.module->ErreurGenerale()) << file;
-    EXPECT_EQ(scene.module->CauseErreur(), sample.at("causeErreur").get<std::string>()) << file;
-    EXPECT_EQ(sample.at("passed").get<bool>(), scene.module->CauseErreur().empty()) << file;
-  }
 }
 
 TEST(Question0703FileTest, RegistersItsWorkingFile) {

@@ -4,10 +4,7 @@
 
 #include <cmath>
 
-#include "framework/remonte_erreur.h"
 #include "sim/excel_application.h"
-#include "tests/support/application_wrapper.h"
-#include "tests/support/module_scene.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -181,47 +178,6 @@ TEST_F(Question0706Fixture, ComparesUnderADecimalComma) {
   EXPECT_EQ(wrong.CauseErreur(), "D");
 }
 
-// An Excel whose Workbooks fails with `number` once armed.
-class FailingWorkbooksExcel : public test_support::ApplicationWrapper {
- public:
-  using ApplicationWrapper::ApplicationWrapper;
-  std::shared_ptr<excel::Workbooks> Workbooks() override {
-    if (number != 0) throw vb::Error(number, "injected", "Injected source");
-    return ApplicationWrapper::Workbooks();
-  }
-  long number = 0;
-};
-
-class Question0706ErrorTest : public Question0706Fixture, public ::testing::WithParamInterface<long> {};
-
-TEST_P(Question0706ErrorTest, TurnsTypeArgumentAndOverflowErrorsIntoAA) {
-  auto failing = std::make_shared<FailingWorkbooksExcel>(excel);
-  excel = failing;
-  WorkbookDocument::Sample("706/solved.json").Save(folder.Path(), kThor);
-  question.Prepare(excel, folder.Text());
-  failing->number = GetParam();
-  question.TestePoint();
-  EXPECT_EQ(question.CauseErreur(), "AA");
-}
-
-INSTANTIATE_TEST_SUITE_P(Numbers, Question0706ErrorTest, ::testing::Values(13L, 5L, 6L));
-
-TEST_F(Question0706Fixture, ReportsOtherErrorsAndKeepsTheCause) {
-  auto failing = std::make_shared<FailingWorkbooksExcel>(excel);
-  excel = failing;
-  ASSERT_EQ(Check(WorkbookDocument::Sample("706/start.json")), "B");
-  failing->number = 1004;
-  try {
-    question.TestePoint();
-    FAIL() << "no error raised";
-  } catch (const vb::Error& error) {
-    EXPECT_EQ(error.number, 1004);
-    EXPECT_EQ(error.description, "injected");
-    EXPECT_EQ(error.source, SourceComposee("Question0706", "TestePoint", "Injected source"));
-  }
-  EXPECT_EQ(question.CauseErreur(), "B");
-}
-
 TEST_F(Question0706Fixture, ReportsAMissingSheet) {
   auto document = WorkbookDocument::Sample("706/solved.json");
   document.RemoveSheet(kSheet);
@@ -244,23 +200,6 @@ TEST(Question0706Cost, StaysWithinItsAutomationCalls) {
   question.TestePoint();
   ASSERT_EQ(question.CauseErreur(), "");
   EXPECT_LE(excel->CallCount(), 36);
-}
-
-TEST(Question0706Module, SamplesGiveTheirExpectedOutcome) {
-  const auto manifest = WorkbookDocument::Sample("706/outcomes.json").json;
-  ASSERT_EQ(manifest.at("question"), 706);
-  ASSERT_GE(manifest.at("samples").size(), 2u);
-  for (const auto& sample : manifest.at("samples")) {
-    SCOPED_TRACE(sample.at("file").get<std::string>());
-    test_support::ModuleScene scene;
-    scene.Deliver(WorkbookDocument::Sample("706/" + sample.at("file").get<std::string>()), "05826706.xls");
-    scene.Module([](long) { return std::make_shared<Question0706>(); });
-    scene.Init(706);
-    scene.module->TestePoint();
-    EXPECT_FALSE(scene.module->ErreurGenerale());
-    EXPECT_EQ(scene.module->CauseErreur(), sample.at("causeErreur").get<std::string>());
-    EXPECT_EQ(sample.at("passed").get<bool>(), scene.module->CauseErreur().empty());
-  }
 }
 
 TEST(Question0706Catalogue, RegistersThorAndNamesEveryCause) {

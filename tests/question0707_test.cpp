@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "framework/remonte_erreur.h"
 #include "sim/excel_application.h"
-#include "tests/support/application_wrapper.h"
-#include "tests/support/module_scene.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -92,64 +89,6 @@ TEST_F(Question0707Fixture, KeepsAnEarlierCauseWhenCorrected) {
   excel->Workbooks()->Open(folder.Text() + kThor);
   question.TestePoint();
   EXPECT_EQ(question.CauseErreur(), "C");
-}
-
-// An Excel whose Workbooks fails with `number` once armed.
-class FailingWorkbooksExcel : public test_support::ApplicationWrapper {
- public:
-  using ApplicationWrapper::ApplicationWrapper;
-  std::shared_ptr<excel::Workbooks> Workbooks() override {
-    if (number != 0) throw vb::Error(number, "injected", "Injected source");
-    return ApplicationWrapper::Workbooks();
-  }
-  long number = 0;
-};
-
-class Question0707ErrorTest : public Question0707Fixture, public ::testing::WithParamInterface<long> {};
-
-TEST_P(Question0707ErrorTest, TurnsTypeArgumentAndOverflowErrorsIntoAA) {
-  auto failing = std::make_shared<FailingWorkbooksExcel>(excel);
-  excel = failing;
-  WorkbookDocument::Sample("707/solved.json").Save(folder.Path(), kThor);
-  question.Prepare(excel, folder.Text());
-  failing->number = GetParam();
-  question.TestePoint();
-  EXPECT_EQ(question.CauseErreur(), "AA");
-}
-
-INSTANTIATE_TEST_SUITE_P(Numbers, Question0707ErrorTest, ::testing::Values(13L, 5L, 6L));
-
-TEST_F(Question0707Fixture, ReportsOtherErrorsAndKeepsTheCause) {
-  auto failing = std::make_shared<FailingWorkbooksExcel>(excel);
-  excel = failing;
-  ASSERT_EQ(Check(WorkbookDocument::Sample("707/start.json")), "B");
-  failing->number = 1004;
-  try {
-    question.TestePoint();
-    FAIL() << "no error raised";
-  } catch (const vb::Error& error) {
-    EXPECT_EQ(error.number, 1004);
-    EXPECT_EQ(error.description, "injected");
-    EXPECT_EQ(error.source, SourceComposee("Question0707", "TestePoint", "Injected source"));
-  }
-  EXPECT_EQ(question.CauseErreur(), "B");
-}
-
-TEST(Question0707Module, SamplesGiveTheirExpectedOutcome) {
-  const auto manifest = WorkbookDocument::Sample("707/outcomes.json").json;
-  ASSERT_EQ(manifest.at("question"), 707);
-  ASSERT_GE(manifest.at("samples").size(), 2u);
-  for (const auto& sample : manifest.at("samples")) {
-    SCOPED_TRACE(sample.at("file").get<std::string>());
-    test_support::ModuleScene scene;
-    scene.Deliver(WorkbookDocument::Sample("707/" + sample.at("file").get<std::string>()), "05826707.xls");
-    scene.Module([](long) { return std::make_shared<Question0707>(); });
-    scene.Init(707);
-    scene.module->TestePoint();
-    EXPECT_FALSE(scene.module->ErreurGenerale());
-    EXPECT_EQ(scene.module->CauseErreur(), sample.at("causeErreur").get<std::string>());
-    EXPECT_EQ(sample.at("passed").get<bool>(), scene.module->CauseErreur().empty());
-  }
 }
 
 TEST(Question0707Catalogue, RegistersThorAndNamesEveryCause) {

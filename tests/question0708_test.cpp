@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "framework/remonte_erreur.h"
 #include "sim/excel_application.h"
-#include "tests/support/application_wrapper.h"
-#include "tests/support/module_scene.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -103,61 +100,6 @@ TEST_F(Question0708Fixture, ReportsAnActiveWorkbookWithoutTrimestre1) {
   question.Prepare(excel, folder.Text());
   EXPECT_THROW(question.TestePoint(), vb::Error);
   EXPECT_EQ(question.CauseErreur(), "");
-}
-
-// An Excel whose Worksheets fails with `number` once armed.
-class FailingWorksheetsExcel : public test_support::ApplicationWrapper {
- public:
-  using ApplicationWrapper::ApplicationWrapper;
-  std::shared_ptr<excel::Sheets> Worksheets() override {
-    if (number != 0) throw vb::Error(number, "injected", "Injected source");
-    return ApplicationWrapper::Worksheets();
-  }
-  long number = 0;
-};
-
-class Question0708ErrorTest : public Question0708Fixture, public ::testing::WithParamInterface<long> {};
-
-TEST_P(Question0708ErrorTest, TurnsTypeArgumentAndOverflowErrorsIntoAA) {
-  auto failing = std::make_shared<FailingWorksheetsExcel>(excel);
-  failing->number = GetParam();
-  excel = failing;
-  EXPECT_EQ(Check(WorkbookDocument::Sample("708/solved.json")), "AA");
-}
-
-INSTANTIATE_TEST_SUITE_P(Numbers, Question0708ErrorTest, ::testing::Values(13L, 5L, 6L));
-
-TEST_F(Question0708Fixture, ReportsOtherErrorsAndKeepsTheCause) {
-  auto failing = std::make_shared<FailingWorksheetsExcel>(excel);
-  excel = failing;
-  ASSERT_EQ(Check(WorkbookDocument::Sample("708/no-upper.json")), "C");
-  failing->number = 1004;
-  try {
-    question.TestePoint();
-    FAIL() << "no error raised";
-  } catch (const vb::Error& error) {
-    EXPECT_EQ(error.number, 1004);
-    EXPECT_EQ(error.description, "injected");
-    EXPECT_EQ(error.source, SourceComposee("Question0708", "TestePoint", "Injected source"));
-  }
-  EXPECT_EQ(question.CauseErreur(), "C");
-}
-
-TEST(Question0708Module, SamplesGiveTheirExpectedOutcome) {
-  const auto manifest = WorkbookDocument::Sample("708/outcomes.json").json;
-  ASSERT_EQ(manifest.at("question"), 708);
-  ASSERT_GE(manifest.at("samples").size(), 2u);
-  for (const auto& sample : manifest.at("samples")) {
-    SCOPED_TRACE(sample.at("file").get<std::string>());
-    test_support::ModuleScene scene;
-    scene.Deliver(WorkbookDocument::Sample("708/" + sample.at("file").get<std::string>()), "05826708.xls");
-    scene.Module([](long) { return std::make_shared<Question0708>(); });
-    scene.Init(708);
-    scene.module->TestePoint();
-    EXPECT_FALSE(scene.module->ErreurGenerale());
-    EXPECT_EQ(scene.module->CauseErreur(), sample.at("causeErreur").get<std::string>());
-    EXPECT_EQ(sample.at("passed").get<bool>(), scene.module->CauseErreur().empty());
-  }
 }
 
 TEST(Question0708Catalogue, RegistersThorAndNamesEveryCause) {

@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "framework/remonte_erreur.h"
 #include "sim/excel_application.h"
-#include "tests/support/application_wrapper.h"
-#include "tests/support/module_scene.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -112,67 +109,6 @@ TEST_F(Question0709Fixture, ReportsAWorkbookWithFewerThanThreeSheets) {
   EXPECT_THROW(Check(document), vb::Error);
   EXPECT_EQ(question.CauseErreur(), "");
   EXPECT_FALSE(question.BravoNuance());
-}
-
-// An Excel whose Workbooks fails with `number` once armed.
-class FailingWorkbooksExcel : public test_support::ApplicationWrapper {
- public:
-  using ApplicationWrapper::ApplicationWrapper;
-  std::shared_ptr<excel::Workbooks> Workbooks() override {
-    if (number != 0) throw vb::Error(number, "injected", "Injected source");
-    return ApplicationWrapper::Workbooks();
-  }
-  long number = 0;
-};
-
-class Question0709ErrorTest : public Question0709Fixture, public ::testing::WithParamInterface<long> {};
-
-TEST_P(Question0709ErrorTest, TurnsTypeArgumentAndOverflowErrorsIntoAA) {
-  auto failing = std::make_shared<FailingWorkbooksExcel>(excel);
-  excel = failing;
-  WorkbookDocument::Sample("709/solved.json").Save(folder.Path(), kThor);
-  question.Prepare(excel, folder.Text());
-  failing->number = GetParam();
-  question.TestePoint();
-  EXPECT_EQ(question.CauseErreur(), "AA");
-  EXPECT_FALSE(question.BravoNuance());
-}
-
-INSTANTIATE_TEST_SUITE_P(Numbers, Question0709ErrorTest, ::testing::Values(13L, 5L, 6L));
-
-TEST_F(Question0709Fixture, ReportsOtherErrorsAndKeepsTheCause) {
-  auto failing = std::make_shared<FailingWorkbooksExcel>(excel);
-  excel = failing;
-  ASSERT_EQ(Check(WorkbookDocument::Sample("709/start.json")), "C");
-  failing->number = 1004;
-  try {
-    question.TestePoint();
-    FAIL() << "no error raised";
-  } catch (const vb::Error& error) {
-    EXPECT_EQ(error.number, 1004);
-    EXPECT_EQ(error.description, "injected");
-    EXPECT_EQ(error.source, SourceComposee("Question0709", "TestePoint", "Injected source"));
-  }
-  EXPECT_EQ(question.CauseErreur(), "C");
-}
-
-TEST(Question0709Module, SamplesGiveTheirExpectedOutcome) {
-  const auto manifest = WorkbookDocument::Sample("709/outcomes.json").json;
-  ASSERT_EQ(manifest.at("question"), 709);
-  ASSERT_GE(manifest.at("samples").size(), 2u);
-  for (const auto& sample : manifest.at("samples")) {
-    SCOPED_TRACE(sample.at("file").get<std::string>());
-    test_support::ModuleScene scene;
-    scene.Deliver(WorkbookDocument::Sample("709/" + sample.at("file").get<std::string>()), "05826709.xls");
-    scene.Module([](long) { return std::make_shared<Question0709>(); });
-    scene.Init(709);
-    scene.module->TestePoint();
-    EXPECT_FALSE(scene.module->ErreurGenerale());
-    EXPECT_EQ(scene.module->CauseErreur(), sample.at("causeErreur").get<std::string>());
-    // Passed means "D" with BravoNuance for this exercise.
-    EXPECT_EQ(sample.at("passed").get<bool>(),
-              scene.module->CauseErreur() == "D" && scene.module->BravoNuance());
-  }
 }
 
 TEST(Question0709Catalogue, RegistersThorAndNamesEveryCause) {

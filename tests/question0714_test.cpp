@@ -5,7 +5,6 @@
 #include "framework/remonte_erreur.h"
 #include "sim/excel_application.h"
 #include "tests/support/application_wrapper.h"
-#include "tests/support/module_scene.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -139,26 +138,6 @@ TEST_F(Question0714Fixture, ReportsAMissingSheetAndKeepsTheCause) {
     EXPECT_EQ(error.source, SourceComposee("Question0714", "TestePoint", direct.source));
   }
   EXPECT_EQ(question.CauseErreur(), "B");
-}
-
-TEST(Question0714Module, SamplesGiveTheirExpectedOutcome) {
-  for (const char separator : {'.', ','}) {
-    vb::ScopedLocale locale(vb::Locale{separator});
-    const auto manifest = WorkbookDocument::Sample("714/outcomes.json").json;
-    ASSERT_EQ(manifest.at("question"), 714);
-    ASSERT_GE(manifest.at("samples").size(), 2u);
-    for (const auto& sample : manifest.at("samples")) {
-      SCOPED_TRACE(sample.at("file").get<std::string>() + " " + separator);
-      test_support::ModuleScene scene;
-      scene.Deliver(WorkbookDocument::Sample("714/" + sample.at("file").get<std::string>()), "05826714.xls");
-      scene.Module([](long) { return std::make_shared<Question0714>(); });
-      scene.Init(714);
-      scene.module->TestePoint();
-      EXPECT_FALSE(scene.module->ErreurGenerale());
-      EXPECT_EQ(scene.module->CauseErreur(), sample.at("causeErreur").get<std::string>());
-      EXPECT_EQ(sample.at("passed").get<bool>(), scene.module->CauseErreur().empty());
-    }
-  }
 }
 
 TEST(Question0714Catalogue, RegistersBanqueAzurAndNamesItsCause) {

@@ -5,7 +5,6 @@
 #include "framework/remonte_erreur.h"
 #include "sim/excel_application.h"
 #include "tests/support/application_wrapper.h"
-#include "tests/support/module_scene.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -137,23 +136,6 @@ TEST_F(Question0715Fixture, ReportsAMissingButtonWithoutProtectingAgain) {
   }
   EXPECT_EQ(question.CauseErreur(), "");
   EXPECT_FALSE(Reponses().isProtected);
-}
-
-TEST(Question0715Module, SamplesGiveTheirExpectedOutcome) {
-  const auto manifest = WorkbookDocument::Sample("715/outcomes.json").json;
-  ASSERT_EQ(manifest.at("question"), 715);
-  ASSERT_GE(manifest.at("samples").size(), 2u);
-  for (const auto& sample : manifest.at("samples")) {
-    SCOPED_TRACE(sample.at("file").get<std::string>());
-    test_support::ModuleScene scene;
-    scene.Deliver(WorkbookDocument::Sample("715/" + sample.at("file").get<std::string>()), "05826715.xls");
-    scene.Module([](long) { return std::make_shared<Question0715>(); });
-    scene.Init(715);
-    scene.module->TestePoint();
-    EXPECT_FALSE(scene.module->ErreurGenerale());
-    EXPECT_EQ(scene.module->CauseErreur(), sample.at("causeErreur").get<std::string>());
-    EXPECT_EQ(sample.at("passed").get<bool>(), scene.module->CauseErreur().empty());
-  }
 }
 
 TEST(Question0715Catalogue, RegistersBanqueAzurAndNamesEveryCause) {

@@ -4,7 +4,6 @@
 
 #include "framework/remonte_erreur.h"
 #include "sim/excel_application.h"
-#include "tests/support/module_scene.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -180,24 +179,6 @@ TEST_F(Question0716Fixture, ReportsAShapeThatIsNoControlAndLeavesReponsesUnprote
   }
   EXPECT_EQ(question.CauseErreur(), "B");
   EXPECT_FALSE(Reponses().isProtected);
-}
-
-TEST(Question0716Module, SamplesGiveTheirExpectedOutcome) {
-  const auto manifest = WorkbookDocument::Sample("716/outcomes.json").json;
-  ASSERT_EQ(manifest.at("question"), 716);
-  ASSERT_GE(manifest.at("samples").size(), 2u);
-  for (const auto& sample : manifest.at("samples")) {
-    SCOPED_TRACE(sample.at("file").get<std::string>());
-    test_support::ModuleScene scene;
-    scene.Deliver(WorkbookDocument::Sample("716/" + sample.at("file").get<std::string>()), "05826716.xls");
-    scene.Module([](long) { return std::make_shared<Question0716>(); });
-    scene.Init(716);
-    scene.module->TestePoint();
-    EXPECT_FALSE(scene.module->ErreurGenerale());
-    EXPECT_EQ(scene.module->CauseErreur(), sample.at("causeErreur").get<std::string>());
-    EXPECT_EQ(sample.at("passed").get<bool>(), scene.module->CauseErreur().empty());
-    EXPECT_EQ(scene.application->Workbooks()->Item(kAzur)->Sheets()->Item(1)->Scenarios()->Count(), 3);
-  }
 }
 
 TEST(Question0716Catalogue, RegistersBanqueAzurAndNamesEveryCause) {

@@ -5,7 +5,6 @@
 #include "framework/remonte_erreur.h"
 #include "sim/excel_application.h"
 #include "tests/support/application_wrapper.h"
-#include "tests/support/module_scene.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -201,27 +200,6 @@ TEST_F(Question0717Fixture, OtherErrorsAreReportedWithTheirSource) {
   EXPECT_EQ(error.description, "injected");
   EXPECT_EQ(error.source, SourceComposee("Question0717", "TestePoint", "Injected source"));
   EXPECT_EQ(question.CauseErreur(), "");
-}
-
-TEST(Question0717ModuleTest, SamplesGiveTheirExpectedOutcome) {
-  const auto manifest = WorkbookDocument::Sample("717/outcomes.json").json;
-  ASSERT_EQ(manifest["question"], 717);
-  ASSERT_GE(manifest["samples"].size(), 2u);
-  for (const auto& sample : manifest["samples"]) {
-    const std::string azur = sample["files"][0];
-    SCOPED_TRACE(azur);
-    test_support::ModuleScene scene;
-    scene.Deliver(WorkbookDocument::Sample("717/" + azur), "05826717.xls");
-    scene.Deliver(WorkbookDocument::Sample("717/" + sample["files"][1].get<std::string>()), "15826717.xls");
-    scene.Module([](long) { return std::make_shared<Question0717>(); });
-    scene.Init(717);
-    scene.module->TestePoint();
-    EXPECT_EQ(!scene.module->ErreurGenerale() && scene.module->CauseErreur().empty(),
-              sample["passed"].get<bool>());
-    EXPECT_FALSE(scene.module->ErreurGenerale());
-    EXPECT_EQ(scene.module->CauseErreur(), sample["causeErreur"].get<std::string>());
-    scene.module->Fermer();
-  }
 }
 
 }  // namespace

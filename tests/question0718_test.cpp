@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "sim/excel_application.h"
-#include "tests/support/module_scene.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -201,27 +200,6 @@ TEST_F(Question0718Fixture, CauseIsKeptByALaterPassingCheck) {
   fresh.Prepare(excel, folder.Text());
   fresh.TestePoint();
   EXPECT_EQ(fresh.CauseErreur(), "");
-}
-
-TEST(Question0718ModuleTest, SamplesGiveTheirExpectedOutcome) {
-  const auto manifest = WorkbookDocument::Sample("718/outcomes.json").json;
-  ASSERT_EQ(manifest["question"], 718);
-  ASSERT_GE(manifest["samples"].size(), 2u);
-  for (const auto& sample : manifest["samples"]) {
-    const std::string azur = sample["files"][0];
-    SCOPED_TRACE(azur);
-    test_support::ModuleScene scene;
-    scene.Deliver(WorkbookDocument::Sample("718/" + azur), "05826718.xls");
-    scene.Deliver(WorkbookDocument::Sample("718/" + sample["files"][1].get<std::string>()), "15826718.xls");
-    scene.Module([](long) { return std::make_shared<Question0718>(); });
-    scene.Init(718);
-    scene.module->TestePoint();
-    EXPECT_EQ(!scene.module->ErreurGenerale() && scene.module->CauseErreur().empty(),
-              sample["passed"].get<bool>());
-    EXPECT_FALSE(scene.module->ErreurGenerale());
-    EXPECT_EQ(scene.module->CauseErreur(), sample["causeErreur"].get<std::string>());
-    scene.module->Fermer();
-  }
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include "framework/remonte_erreur.h"
 #include "sim/excel_application.h"
 #include "tests/support/application_wrapper.h"
-#include "tests/support/module_scene.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -211,26 +210,6 @@ TEST_F(Question0719Fixture, FermerReturnsAClosingErrorButStillDropsTheReferences
   EXPECT_EQ(error.number, vb::kServerUnavailableHresult);
   EXPECT_EQ(other.FichiersDeTravail()->count(), 0);
   EXPECT_EQ(Caught([&] { other.TestePoint(); }).number, vb::kObjectNotSet);
-}
-
-TEST(Question0719ModuleTest, SamplesGiveTheirExpectedOutcome) {
-  const auto manifest = WorkbookDocument::Sample("719/outcomes.json").json;
-  ASSERT_EQ(manifest["question"], 719);
-  ASSERT_GE(manifest["samples"].size(), 2u);
-  for (const auto& sample : manifest["samples"]) {
-    const std::string file = sample["file"];
-    SCOPED_TRACE(file);
-    test_support::ModuleScene scene;
-    scene.Deliver(WorkbookDocument::Sample("719/" + file), "05826719.xls");
-    scene.Module([](long) { return std::make_shared<Question0719>(); });
-    scene.Init(719);
-    scene.module->TestePoint();
-    EXPECT_EQ(!scene.module->ErreurGenerale() && scene.module->CauseErreur().empty(),
-              sample["passed"].get<bool>());
-    EXPECT_FALSE(scene.module->ErreurGenerale());
-    EXPECT_EQ(scene.module->CauseErreur(), sample["causeErreur"].get<std::string>());
-    scene.module->Fermer();
-  }
 }
 
 }  // namespace
