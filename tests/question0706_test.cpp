@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "sim/excel_application.h"
+#include "tests/support/exercise_fixture.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -37,22 +38,12 @@ struct Case {
   const char* cause;  // "" when the exercise is passed
 };
 
-class Question0706Fixture : public ::testing::Test {
+class Question0706Fixture : public test_support::ExerciseFixture<Question0706> {
  protected:
-  std::string Check(const WorkbookDocument& document) {
-    document.Save(folder.Path(), kThor);
-    question.Prepare(excel, folder.Text());
-    question.TestePoint();
-    return question.CauseErreur();
-  }
   std::string SelectedAddress() {
     const auto selection = std::dynamic_pointer_cast<excel::Range>(excel->Selection());
     return selection ? selection->Address() : "";
   }
-
-  test_support::TempFolder folder;
-  std::shared_ptr<excel::Application> excel = sim::ExcelApplication::Create();
-  Question0706 question;
 };
 
 class Question0706Test : public Question0706Fixture, public ::testing::WithParamInterface<Case> {};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/excel_application.h"
+#include "tests/support/exercise_fixture.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -23,19 +24,7 @@ struct Case {
   const char* cause;  // "" when the exercise is passed
 };
 
-class Question0707Fixture : public ::testing::Test {
- protected:
-  std::string Check(const WorkbookDocument& document) {
-    document.Save(folder.Path(), kThor);
-    question.Prepare(excel, folder.Text());
-    question.TestePoint();
-    return question.CauseErreur();
-  }
-
-  test_support::TempFolder folder;
-  std::shared_ptr<excel::Application> excel = sim::ExcelApplication::Create();
-  Question0707 question;
-};
+using Question0707Fixture = test_support::ExerciseFixture<Question0707>;
 
 class Question0707Test : public Question0707Fixture, public ::testing::WithParamInterface<Case> {};
 

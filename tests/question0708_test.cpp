@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/excel_application.h"
+#include "tests/support/exercise_fixture.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -23,19 +24,7 @@ struct Case {
   const char* cause;  // "" when the exercise is passed
 };
 
-class Question0708Fixture : public ::testing::Test {
- protected:
-  std::string Check(const WorkbookDocument& document) {
-    document.Save(folder.Path(), kThor);
-    question.Prepare(excel, folder.Text());
-    question.TestePoint();
-    return question.CauseErreur();
-  }
-
-  test_support::TempFolder folder;
-  std::shared_ptr<excel::Application> excel = sim::ExcelApplication::Create();
-  Question0708 question;
-};
+using Question0708Fixture = test_support::ExerciseFixture<Question0708>;
 
 class Question0708Test : public Question0708Fixture, public ::testing::WithParamInterface<Case> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/excel_application.h"
+#include "tests/support/exercise_fixture.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -25,23 +26,13 @@ struct Case {
   const char* cause;
 };
 
-class Question0709Fixture : public ::testing::Test {
+class Question0709Fixture : public test_support::ExerciseFixture<Question0709> {
  protected:
-  std::string Check(const WorkbookDocument& document) {
-    document.Save(folder.Path(), kThor);
-    question.Prepare(excel, folder.Text());
-    question.TestePoint();
-    return question.CauseErreur();
-  }
   static WorkbookDocument With(const Case& c) {
     auto document = WorkbookDocument::Sample("709/start.json");
     document.Constant(kSheet, "B3", c.b3).Constant(kSheet, "B4", c.b4).Constant(kSheet, "B5", c.b5);
     return document;
   }
-
-  test_support::TempFolder folder;
-  std::shared_ptr<excel::Application> excel = sim::ExcelApplication::Create();
-  Question0709 question;
 };
 
 class Question0709Test : public Question0709Fixture, public ::testing::WithParamInterface<Case> {};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/excel_application.h"
+#include "tests/support/exercise_fixture.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -15,19 +16,7 @@ constexpr const char* kSheet = "Remboursements";
 constexpr const char* kFormula = "=ABS(PMT(E5/12,F5,D5))";
 constexpr double kRepayment = 304.2193745155571;
 
-class Question0712Fixture : public ::testing::Test {
- protected:
-  std::string Check(const WorkbookDocument& document) {
-    document.Save(folder.Path(), kLoan);
-    question.Prepare(excel, folder.Text());
-    question.TestePoint();
-    return question.CauseErreur();
-  }
-
-  test_support::TempFolder folder;
-  std::shared_ptr<excel::Application> excel = sim::ExcelApplication::Create();
-  Question0712 question;
-};
+using Question0712Fixture = test_support::ExerciseFixture<Question0712>;
 
 // G5: a formula with its computed value, or a constant (`formula` null).
 struct Case {

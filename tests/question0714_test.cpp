@@ -5,6 +5,7 @@
 #include "framework/remonte_erreur.h"
 #include "sim/excel_application.h"
 #include "tests/support/application_wrapper.h"
+#include "tests/support/exercise_fixture.h"
 #include "tests/support/workbook_document.h"
 
 namespace r58267 {
@@ -26,19 +27,7 @@ class FailingWorkbooksExcel : public test_support::ApplicationWrapper {
   long number = 0;
 };
 
-class Question0714Fixture : public ::testing::Test {
- protected:
-  std::string Check(const WorkbookDocument& document) {
-    document.Save(folder.Path(), kAzur);
-    question.Prepare(excel, folder.Text());
-    question.TestePoint();
-    return question.CauseErreur();
-  }
-
-  test_support::TempFolder folder;
-  std::shared_ptr<excel::Application> excel = sim::ExcelApplication::Create();
-  Question0714 question;
-};
+using Question0714Fixture = test_support::ExerciseFixture<Question0714>;
 
 // The value of C3 (the formula kept) under a decimal separator.
 struct Case {
