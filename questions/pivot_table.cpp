@@ -37,4 +37,15 @@ std::string ControleTableauCroise(excel::Application& excel, const std::string& 
   }
 }
 
+std::vector<Cause> CausesTableauCroise() {
+  return {
+      {"B", "The sheet Ondine has no pivot table, or its pivot table lacks a row, column or data field."},
+      {"C", "The pivot table is not built on A32:D77 of the sheet Trimestre 1."},
+      {"D", "The first row field of the pivot table is not Villes."},
+      {"E", "The first column field of the pivot table is not Mois."},
+      {"F", "The first data field of the pivot table is not a sum."},
+      {"G", "The first data field of the pivot table does not summarise Résultats."},
+  };
+}
+
 }  // namespace r58267

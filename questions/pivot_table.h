@@ -4,7 +4,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "framework/catalogue.h"
 #include "framework/excel.h"
 
 namespace r58267 {
@@ -18,5 +20,8 @@ namespace r58267 {
 // `tableau` holds the pivot table for further checks.
 std::string ControleTableauCroise(excel::Application& excel, const std::string& classeur,
                                   std::shared_ptr<excel::PivotTable>& tableau);
+
+// The meaning of the causes "B" to "G" of that check.
+std::vector<Cause> CausesTableauCroise();
 
 }  // namespace r58267

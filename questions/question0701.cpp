@@ -19,14 +19,7 @@ const Fiche& Question0701::Causes() {
       "Build a pivot table on \"Ondine\" from A32:D77 of \"Trimestre 1\" with Villes in rows, Mois in "
       "columns "
       "and the sum of Résultats.",
-      {
-          {"B", "The sheet Ondine has no pivot table, or its pivot table lacks a row, column or data field."},
-          {"C", "The pivot table is not built on A32:D77 of the sheet Trimestre 1."},
-          {"D", "The first row field of the pivot table is not Villes."},
-          {"E", "The first column field of the pivot table is not Mois."},
-          {"F", "The first data field of the pivot table is not a sum."},
-          {"G", "The first data field of the pivot table does not summarise Résultats."},
-      }};
+      CausesTableauCroise()};
   return fiche;
 }
 

@@ -15,19 +15,13 @@ constexpr const char* kClasseur = "Thor International.xls";
 
 const Fiche& Question0702::Causes() {
   static const Fiche fiche{
-      702,
-      "Add the maximum of Résultats as a second data field to the pivot table on \"Ondine\".",
-      {
-          {"B", "The sheet Ondine has no pivot table, or its pivot table lacks a row, column or data field."},
-          {"C", "The pivot table is not built on A32:D77 of the sheet Trimestre 1."},
-          {"D", "The first row field of the pivot table is not Villes."},
-          {"E", "The first column field of the pivot table is not Mois."},
-          {"F", "The first data field of the pivot table is not a sum."},
-          {"G", "The first data field of the pivot table does not summarise Résultats."},
-          {"H", "The pivot table has no second data field."},
-          {"I", "The second data field of the pivot table is not a maximum."},
-          {"J", "The second data field of the pivot table does not summarise Résultats."},
-      }};
+      702, "Add the maximum of Résultats as a second data field to the pivot table on \"Ondine\".", [] {
+        auto causes = CausesTableauCroise();
+        causes.push_back({"H", "The pivot table has no second data field."});
+        causes.push_back({"I", "The second data field of the pivot table is not a maximum."});
+        causes.push_back({"J", "The second data field of the pivot table does not summarise Résultats."});
+        return causes;
+      }()};
   return fiche;
 }
 

@@ -33,18 +33,7 @@ WorkbookDocument Boxes(const std::array<long, 3>& states, const char* activeShee
   return document;
 }
 
-// An Excel whose selection, once armed, fails with a given error.
-class FailingSelectionExcel : public test_support::ApplicationWrapper {
- public:
-  FailingSelectionExcel(std::shared_ptr<excel::Application> target, long number)
-      : ApplicationWrapper(std::move(target)), number_(number) {}
-  std::shared_ptr<excel::Selection> Selection() override {
-    throw vb::Error(number_, "injected", "Injected source");
-  }
-
- private:
-  long number_;
-};
+using test_support::FailingSelectionExcel;
 
 class Question0703Fixture {
  protected:

@@ -18,18 +18,7 @@ constexpr long kOn = excel::xlOn;
 constexpr long kOff = excel::xlOff;
 constexpr long kMixed = excel::xlMixed;
 
-// An Excel whose Selection fails with `number`.
-class FailingSelectionExcel : public test_support::ApplicationWrapper {
- public:
-  FailingSelectionExcel(std::shared_ptr<excel::Application> target, long number)
-      : ApplicationWrapper(std::move(target)), number_(number) {}
-  std::shared_ptr<excel::Selection> Selection() override {
-    throw vb::Error(number_, "injected", "Injected source");
-  }
-
- private:
-  long number_;
-};
+using test_support::FailingSelectionExcel;
 
 // The 715 workbook with the three buttons in the given states.
 WorkbookDocument WithButtons(long first, long second, long third) {

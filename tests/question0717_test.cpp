@@ -36,18 +36,7 @@ vb::Error Caught(const std::function<void()>& call) {
   return {0, "", ""};
 }
 
-// An Excel whose Selection fails with a given error.
-class FailingSelectionExcel : public test_support::ApplicationWrapper {
- public:
-  FailingSelectionExcel(std::shared_ptr<excel::Application> target, long number)
-      : ApplicationWrapper(std::move(target)), number_(number) {}
-  std::shared_ptr<excel::Selection> Selection() override {
-    throw vb::Error(number_, "injected", "Injected source");
-  }
-
- private:
-  long number_;
-};
+using test_support::FailingSelectionExcel;
 
 class Question0717Fixture : public ::testing::Test {
  protected:

@@ -128,4 +128,18 @@ class ApplicationWrapper : public excel::Application {
   std::shared_ptr<excel::Application> target_;
 };
 
+// An Excel whose Selection fails with a given error, as reading an answer
+// control's state can.
+class FailingSelectionExcel : public ApplicationWrapper {
+ public:
+  FailingSelectionExcel(std::shared_ptr<excel::Application> target, long number)
+      : ApplicationWrapper(std::move(target)), number_(number) {}
+  std::shared_ptr<excel::Selection> Selection() override {
+    throw vb::Error(number_, "injected", "Injected source");
+  }
+
+ private:
+  long number_;
+};
+
 }  // namespace test_support
