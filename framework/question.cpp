@@ -80,6 +80,13 @@ excel::Application& Question::Excel() const {
   return *moApplication;
 }
 
+std::shared_ptr<excel::Worksheet> ActiveFeuille(excel::Workbook& classeur, const vb::Variant& feuille) {
+  auto sheet = classeur.Sheets()->Item(feuille);
+  classeur.Activate();
+  sheet->Activate();
+  return sheet;
+}
+
 std::string NormaliseFormule(std::string_view formule) {
   return vb::Replace(vb::Replace(vb::Replace(formule, "+", ""), "$", ""), ",", ";");
 }

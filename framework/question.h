@@ -89,6 +89,11 @@ class Question {
   std::shared_ptr<r58267::ComplementInfo> mComplementInfo;
 };
 
+// Activates sheet `feuille` of `classeur`, after activating `classeur`
+// itself: Excel activates or selects a sheet only in the active workbook.
+// The sheet is fetched first, so that a missing sheet changes nothing.
+std::shared_ptr<excel::Worksheet> ActiveFeuille(excel::Workbook& classeur, const vb::Variant& feuille);
+
 // Formula text as the checks compare it: every "+" and "$" removed and every
 // "," turned into ";". Letter case is kept; spaces stay.
 std::string NormaliseFormule(std::string_view formule);

@@ -15,8 +15,14 @@ std::vector<long> LitReponses(excel::Application& excel, const FeuilleReponses& 
   const std::string classeurActif = actif->Name();
   const std::string feuilleActive = actif->ActiveSheet()->Name();
 
-  const auto classeur = reponses.classeur.empty() ? actif : excel.Workbooks()->Item(reponses.classeur);
-  classeur->Sheets()->Item(reponses.feuille)->Select();
+  // Excel selects a sheet, or a shape on it, only in the active workbook: a
+  // workbook named in the class is activated before its sheet is selected,
+  // and the remembered workbook is activated again before its sheet is.
+  const bool classeurNomme = !reponses.classeur.empty();
+  const auto classeur = classeurNomme ? excel.Workbooks()->Item(reponses.classeur) : actif;
+  const auto feuille = classeur->Sheets()->Item(reponses.feuille);
+  if (classeurNomme) classeur->Activate();
+  feuille->Select();
   classeur->Worksheets()->Item(reponses.feuille)->Unprotect(std::nullopt);
 
   std::vector<long> etats;
@@ -29,7 +35,10 @@ std::vector<long> LitReponses(excel::Application& excel, const FeuilleReponses& 
     etats.push_back(vb::CLng(excel.Selection()->Value()));
   }
 
-  excel.Workbooks()->Item(classeurActif)->Sheets()->Item(feuilleActive)->Select();
+  const auto retour = excel.Workbooks()->Item(classeurActif);
+  const auto feuilleRetour = retour->Sheets()->Item(feuilleActive);
+  if (classeurNomme) retour->Activate();
+  feuilleRetour->Select();
   return etats;
 }
 

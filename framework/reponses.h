@@ -20,11 +20,12 @@ struct FeuilleReponses {
 };
 
 // Remembers the active workbook and its active sheet, selects the answer
-// sheet, removes its protection (no password), selects each control in turn
-// and reads the selection's value as a 32-bit integer (xlOn 1, xlOff -4146,
-// anything else for a mixed state), then selects the remembered sheet
-// again. The answer sheet is left unprotected: the caller decides, then
-// calls ProtegeReponses. An error leaves it unprotected too.
+// sheet (activating its workbook first when one is named), removes its
+// protection (no password), selects each control in turn and reads the
+// selection's value as a 32-bit integer (xlOn 1, xlOff -4146, anything else
+// for a mixed state), then selects the remembered sheet again (activating
+// the remembered workbook first when one is named). The answer sheet is left unprotected: the caller decides,
+// then calls ProtegeReponses. An error leaves it unprotected too.
 std::vector<long> LitReponses(excel::Application& excel, const FeuilleReponses& reponses);
 
 // Protects the answer sheet again, without password.

@@ -1,5 +1,7 @@
 #include "questions/pivot_table.h"
 
+#include "framework/question.h"
+
 namespace r58267 {
 
 namespace {
@@ -27,7 +29,7 @@ std::string ControleChamps(excel::Application& excel, std::shared_ptr<excel::Piv
 
 std::string ControleTableauCroise(excel::Application& excel, const std::string& classeur,
                                   std::shared_ptr<excel::PivotTable>& tableau) {
-  excel.Workbooks()->Item(classeur)->Sheets()->Item("Ondine")->Activate();
+  ActiveFeuille(*excel.Workbooks()->Item(classeur), "Ondine");
   try {
     return ControleChamps(excel, tableau);
   } catch (const vb::Error&) {

@@ -44,8 +44,7 @@ Question0704::Question0704() : Question("Question0704", kClasseur) { Enregistre(
 
 void Question0704::Teste() {
   const auto classeur = Excel().Workbooks()->Item(kClasseur);
-  const auto feuille = classeur->Sheets()->Item(kFeuille);
-  feuille->Activate();
+  const auto feuille = ActiveFeuille(*classeur, kFeuille);
 
   const std::string e33 = feuille->Range("E33")->Formula();
   if (e33.empty()) return Echec("B");  // B: nothing in E33

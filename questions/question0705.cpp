@@ -58,7 +58,7 @@ const Fiche& Question0705::Causes() {
 Question0705::Question0705() : Question("Question0705", kClasseur) { Enregistre("05826705.xls", kClasseur); }
 
 void Question0705::Teste() {
-  Excel().Workbooks()->Item(kClasseur)->Sheets()->Item(kFeuille)->Activate();
+  ActiveFeuille(*Excel().Workbooks()->Item(kClasseur), kFeuille);
 
   const std::string b81 =
       Excel().Workbooks()->Item(kClasseur)->Sheets()->Item(kFeuille)->Range("B81")->Formula();

@@ -41,8 +41,7 @@ void Question0706::Teste() {
 
   // Nothing changes the workbook during the check: the sheet is fetched once
   // for the activation and every read that follows.
-  const auto feuille = Excel().Workbooks()->Item(kClasseur)->Sheets()->Item(kFeuille);
-  feuille->Activate();
+  const auto feuille = ActiveFeuille(*Excel().Workbooks()->Item(kClasseur), kFeuille);
   const auto bloc = feuille->Range("B16:D18");
 
   std::array<std::shared_ptr<excel::Range>, kCellules> cellules;

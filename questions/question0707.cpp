@@ -31,8 +31,7 @@ const Fiche& Question0707::Causes() {
 Question0707::Question0707() : Question("Question0707", kClasseur) { Enregistre("05826707.xls", kClasseur); }
 
 void Question0707::Teste() {
-  const auto feuille = Excel().Workbooks()->Item(kClasseur)->Sheets()->Item(kFeuille);
-  feuille->Activate();
+  const auto feuille = ActiveFeuille(*Excel().Workbooks()->Item(kClasseur), kFeuille);
 
   const std::string b22 = feuille->Range("B22")->Formula();
   if (b22.empty()) return Echec("B");  // B: nothing in B22

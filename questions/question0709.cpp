@@ -38,8 +38,7 @@ Question0709::Question0709() : Question("Question0709", kClasseur) { Enregistre(
 void Question0709::Teste() {
   const std::array<Attendu, kCellules> attendus = Attendus();
 
-  const auto feuille = Excel().Workbooks()->Item(kClasseur)->Sheets()->Item(kFeuille);
-  feuille->Activate();
+  const auto feuille = ActiveFeuille(*Excel().Workbooks()->Item(kClasseur), kFeuille);
 
   // From here on, any error gives "B" (a chart sheet in third position, an
   // error value in a cell …).

@@ -38,7 +38,7 @@ const Fiche& Question0710::Causes() {
 Question0710::Question0710() : Question("Question0710", kClasseur) { Enregistre("05826710.xls", kClasseur); }
 
 void Question0710::Teste() {
-  Excel().Workbooks()->Item(kClasseur)->Sheets()->Item(kFeuille)->Activate();
+  ActiveFeuille(*Excel().Workbooks()->Item(kClasseur), kFeuille);
 
   // The fifth sheet of the active workbook, the one just activated.
   const auto feuille = Excel().Sheets()->Item(kFeuille);

@@ -23,8 +23,7 @@ const Fiche& Question0714::Causes() {
 Question0714::Question0714() : Question("Question0714", kClasseur) { Enregistre("05826714.xls", kClasseur); }
 
 void Question0714::Teste() {
-  const auto emprunt = Excel().Workbooks()->Item(kClasseur)->Sheets()->Item(kFeuille);
-  emprunt->Activate();
+  const auto emprunt = ActiveFeuille(*Excel().Workbooks()->Item(kClasseur), kFeuille);
 
   // The value as text, with the regional decimal separator; only its first
   // seven characters count.
