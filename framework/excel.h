@@ -148,6 +148,8 @@ class Sheets : public Object {
 class Worksheet : public Object {
  public:
   virtual std::string Name() = 0;
+  // Both work only in the active workbook; on a sheet of another workbook
+  // they fail with 1004 (Workbook::Activate comes first).
   virtual void Activate() = 0;
   virtual void Select() = 0;
   // Protection with Excel's default options and no password.
@@ -226,8 +228,8 @@ class Scenarios : public Object {
   // Scenarios.Add with its named arguments; `changingCells` is an address
   // text (A1 or R1C1) or a Range, `values` an array.
   virtual std::shared_ptr<excel::Scenario> Add(const std::string& name, const vb::Variant& changingCells,
-                                        const vb::Variant& values, const std::string& comment,
-                                        bool locked, bool hidden) = 0;
+                                               const vb::Variant& values, const std::string& comment,
+                                               bool locked, bool hidden) = 0;
 };
 
 class Scenario : public Object {

@@ -80,16 +80,19 @@ std::string SimWorksheet::Name() {
   return sheet_->name;
 }
 
-void SimWorksheet::MakeActive(Model& model) {
+void SimWorksheet::MakeActive(const Model& model, std::string_view method) {
+  if (model.ActiveWorkbook() != workbook_) {
+    const char* const classe = sheet_->type == SheetType::kChart ? "Chart" : "Worksheet";
+    RaiseApplicationDefined(std::string(method) + " method of " + classe + " class failed");
+  }
   const auto& sheets = workbook_->sheets;
   workbook_->activeSheet =
       static_cast<size_t>(std::find(sheets.begin(), sheets.end(), sheet_) - sheets.begin());
-  model.Activate(workbook_);
 }
 
-void SimWorksheet::Activate() { MakeActive(Enter()); }
+void SimWorksheet::Activate() { MakeActive(Enter(), "Activate"); }
 
-void SimWorksheet::Select() { MakeActive(Enter()); }
+void SimWorksheet::Select() { MakeActive(Enter(), "Select"); }
 
 void SimWorksheet::Protect() {
   Enter();

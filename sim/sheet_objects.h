@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "framework/excel.h"
@@ -25,9 +26,10 @@ class SimWorksheet : public excel::Worksheet, public SheetBound {
                std::shared_ptr<SheetModel> sheet)
       : SheetBound(std::move(session), std::move(workbook), std::move(sheet)) {}
   std::string Name() override;
-  // Activate and Select both make the sheet its workbook's active sheet and
-  // make that workbook the active one (Excel refuses to select a sheet of
-  // an inactive workbook; the stand-in forgives it).
+  // Activate and Select both make the sheet its workbook's active sheet.
+  // Like Excel, they work only in the active workbook: on a sheet of
+  // another workbook they raise 1004 and change nothing (Workbook.Activate
+  // is the way to switch workbooks).
   void Activate() override;
   void Select() override;
   void Protect() override;
@@ -44,7 +46,7 @@ class SimWorksheet : public excel::Worksheet, public SheetBound {
   vb::Variant ConsolidationOptions() override;
 
  private:
-  void MakeActive(Model& model);
+  void MakeActive(const Model& model, std::string_view method);
 };
 
 // One or more areas of a worksheet. Members that read one cell read the

@@ -135,6 +135,7 @@ TEST_F(Question0717Fixture, ReadsAzurWhileSoledadIsActiveAndGivesTheActivationBa
     Question0717 fresh;
     Deliver(AzurWithBoxes(box1, kOff));
     fresh.Prepare(excel, folder.Text());
+    excel->Workbooks()->Item(kBanqueSoledad)->Activate();
     excel->Workbooks()->Item(kBanqueSoledad)->Sheets()->Item("Conditions")->Activate();
     fresh.TestePoint();
     EXPECT_EQ(fresh.CauseErreur(), cause);

@@ -164,6 +164,7 @@ TEST_F(Question0718Fixture, ValueOf6PercentPassesUnderBothDecimalSeparators) {
 TEST_F(Question0718Fixture, ReadsTheActiveWorkbookOnlyAndSwitchesNothing) {
   Deliver(AzurWith(FourAnd(Nouvelle())));
   question.Prepare(excel, folder.Text());
+  excel->Workbooks()->Item(kBanqueSoledad)->Activate();
   excel->Workbooks()->Item(kBanqueSoledad)->Sheets()->Item("Conditions")->Activate();
   question.TestePoint();
   // Soledad's own "Emprunt" has no scenario.

@@ -229,14 +229,36 @@ TEST_F(SimSheetsTest, SheetsHoldChartSheetsAndWorksheetsDoNot) {
   EXPECT_EQ(excel->Worksheets()->Count(), 2);
 }
 
-TEST_F(SimSheetsTest, ActivateAndSelectMakeTheSheetAndItsWorkbookActive) {
+TEST_F(SimSheetsTest, ActivateAndSelectWorkOnlyInTheActiveWorkbook) {
   const auto thor = Open("Thor.xls");
   Open("Ondine.xls", Book({Sheet("Feuil1")}));
-  thor->Sheets()->Item("Protégée")->Activate();
-  EXPECT_EQ(excel->ActiveWorkbook()->Name(), "Thor.xls");
-  EXPECT_EQ(excel->ActiveSheet()->Name(), "Protégée");
-  thor->Sheets()->Item("Graphique")->Select();
-  EXPECT_EQ(thor->ActiveSheet()->Name(), "Graphique");
+  const std::function<void(excel::Worksheet&)> activate = [](excel::Worksheet& s) { s.Activate(); };
+  const std::function<void(excel::Worksheet&)> select = [](excel::Worksheet& s) { s.Select(); };
+  const struct {
+    const char* sheet;
+    std::function<void(excel::Worksheet&)> call;
+    const char* refusal;
+  } cases[] = {
+      {"Protégée", activate, "Activate method of Worksheet class failed"},
+      {"Protégée", select, "Select method of Worksheet class failed"},
+      {"Graphique", activate, "Activate method of Chart class failed"},
+      {"Graphique", select, "Select method of Chart class failed"},
+  };
+  for (const auto& c : cases) {
+    const auto sheet = thor->Sheets()->Item(c.sheet);
+    const vb::Error error = ErrorOf([&] { c.call(*sheet); });
+    EXPECT_EQ(error.number, vb::kApplicationDefined) << c.refusal;
+    EXPECT_EQ(error.description, c.refusal);
+    EXPECT_EQ(excel->ActiveWorkbook()->Name(), "Ondine.xls") << c.refusal;
+    EXPECT_EQ(thor->ActiveSheet()->Name(), "Trimestre 1") << c.refusal;
+
+    // Workbook.Activate is the way in.
+    thor->Activate();
+    c.call(*sheet);
+    EXPECT_EQ(excel->ActiveSheet()->Name(), c.sheet) << c.refusal;
+    thor->Sheets()->Item("Trimestre 1")->Activate();
+    excel->Workbooks()->Item("Ondine.xls")->Activate();
+  }
 }
 
 TEST_F(SimSheetsTest, PasswordProtectedSheetNeedsItsPassword) {
