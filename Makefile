@@ -1,15 +1,18 @@
 # Set-up commands for a fresh Debian machine.
+#   make demo   builds the r58267 program and runs the main job, `r58267 demo`
 #   make test   installs what the build needs, builds and runs every test
-#   make demo   builds and runs the main job, `r58267 demo`
 #   make asan   the tests under AddressSanitizer and UndefinedBehaviorSanitizer
+#   make ci     optimised build of everything with warnings as errors, and its tests
 
-PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
+DEMO_PACKAGES := cmake ninja-build g++ make nlohmann-json3-dev
+TEST_PACKAGES := $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev
 JOBS ?= $(shell nproc)
 
-.PHONY: deps test demo asan release docs format clean
+.PHONY: deps demo-deps test demo asan ci release docs format clean
 
-deps:
-	@missing=""; for p in $(PACKAGES); do \
+# Installs the missing packages among $(1), through sudo when not root.
+define install_missing
+	@missing=""; for p in $(1); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -17,6 +20,13 @@ deps:
 	  SUDO=""; [ "$$(id -u)" -ne 0 ] && SUDO=sudo; \
 	  $$SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq $$missing; \
 	fi
+endef
+
+deps:
+	$(call install_missing,$(TEST_PACKAGES))
+
+demo-deps:
+	$(call install_missing,$(DEMO_PACKAGES))
 
 test: deps
 	cmake --preset debug
@@ -28,7 +38,13 @@ asan: deps
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
 
-release: deps
+ci: deps
+	cmake --preset ci
+	cmake --build --preset ci -j $(JOBS)
+	ctest --preset ci -j $(JOBS)
+
+# The user's build: only the r58267 program, warnings not errors.
+release: demo-deps
 	cmake --preset release
 	cmake --build --preset release -j $(JOBS)
 

@@ -64,6 +64,10 @@ void Question::Fermer() {
   mComplementInfo.reset();
 }
 
+// Out of line: inlined into every check, this assignment trips GCC 12's
+// false -Wrestrict warning (GCC bug 105651) at -O2 and above.
+void Question::Echec(std::string_view cause) { msCauseErreur = cause; }
+
 bool Question::Etape(std::string_view cause, const std::function<bool()>& test) {
   bool passed = false;
   try {

@@ -62,7 +62,7 @@ class Question {
   void OuvreClasseur(const std::string& nom);
 
   // A failed test: writes its cause code.
-  void Echec(std::string_view cause) { msCauseErreur = cause; }
+  void Echec(std::string_view cause);
   // A test under an inner trap: a false result or any error raised while it
   // runs writes `cause`. Returns whether the test passed.
   bool Etape(std::string_view cause, const std::function<bool()>& test);
