@@ -1,0 +1,137 @@
+// Owners of COM resources: an interface pointer, a BSTR, a VARIANT. Each
+// resource is owned from the moment it exists; nothing outside these types
+// calls Release, SysFreeString or VariantClear.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <utility>
+
+namespace win {
+
+// An owned interface pointer (one reference).
+template <class T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  // Takes a new reference of `p`.
+  explicit ComPtr(T* p) : p_(p) {
+    if (p_ != nullptr) p_->AddRef();
+  }
+  ComPtr(const ComPtr& other) : ComPtr(other.p_) {}
+  ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+  ComPtr& operator=(ComPtr other) noexcept {
+    std::swap(p_, other.p_);
+    return *this;
+  }
+  ~ComPtr() { Reset(); }
+
+  // Adopts a pointer whose reference the caller hands over.
+  static ComPtr Attach(T* p) {
+    ComPtr result;
+    result.p_ = p;
+    return result;
+  }
+  void Reset() {
+    if (p_ != nullptr) std::exchange(p_, nullptr)->Release();
+  }
+  // For out parameters: releases what is held and gives the slot.
+  T** Put() {
+    Reset();
+    return &p_;
+  }
+  // Hands the reference to the caller.
+  T* Detach() { return std::exchange(p_, nullptr); }
+  [[nodiscard]] T* Get() const { return p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+  // QueryInterface; empty when the interface is not supported.
+  template <class U>
+  [[nodiscard]] ComPtr<U> As() const {
+    ComPtr<U> result;
+    if (p_ != nullptr) p_->QueryInterface(__uuidof(U), reinterpret_cast<void**>(result.Put()));
+    return result;
+  }
+
+ private:
+  T* p_ = nullptr;
+};
+
+// An owned BSTR.
+class Bstr {
+ public:
+  Bstr() = default;
+  explicit Bstr(const wchar_t* text, UINT length) : s_(SysAllocStringLen(text, length)) {}
+  Bstr(const Bstr& other) : s_(other.s_ ? SysAllocStringLen(other.s_, SysStringLen(other.s_)) : nullptr) {}
+  Bstr(Bstr&& other) noexcept : s_(std::exchange(other.s_, nullptr)) {}
+  Bstr& operator=(Bstr other) noexcept {
+    std::swap(s_, other.s_);
+    return *this;
+  }
+  ~Bstr() { SysFreeString(s_); }
+  static Bstr Attach(BSTR s) {
+    Bstr result;
+    result.s_ = s;
+    return result;
+  }
+  BSTR* Put() {
+    SysFreeString(std::exchange(s_, nullptr));
+    return &s_;
+  }
+  BSTR Detach() { return std::exchange(s_, nullptr); }
+  [[nodiscard]] BSTR Get() const { return s_; }
+  [[nodiscard]] UINT Length() const { return SysStringLen(s_); }
+
+ private:
+  BSTR s_ = nullptr;
+};
+
+// An owned VARIANT, cleared when it goes.
+class UniqueVariant {
+ public:
+  UniqueVariant() { VariantInit(&v_); }
+  UniqueVariant(const UniqueVariant&) = delete;
+  UniqueVariant& operator=(const UniqueVariant&) = delete;
+  UniqueVariant(UniqueVariant&& other) noexcept : UniqueVariant() { std::swap(v_, other.v_); }
+  UniqueVariant& operator=(UniqueVariant&& other) noexcept {
+    std::swap(v_, other.v_);
+    return *this;
+  }
+  ~UniqueVariant() { VariantClear(&v_); }
+
+  // Clears what is held and gives the slot, for out parameters.
+  VARIANT* Put() {
+    VariantClear(&v_);
+    return &v_;
+  }
+  [[nodiscard]] const VARIANT& Get() const { return v_; }
+  VARIANT& Get() { return v_; }
+  // Hands the content over; this becomes empty.
+  VARIANT Release() {
+    VARIANT result = v_;
+    VariantInit(&v_);
+    return result;
+  }
+
+ private:
+  VARIANT v_;
+};
+
+// Holds COM initialised on this thread for its lifetime.
+class ComApartment {
+ public:
+  explicit ComApartment(DWORD model = COINIT_APARTMENTTHREADED) : hr_(CoInitializeEx(nullptr, model)) {}
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+  [[nodiscard]] HRESULT Result() const { return hr_; }
+
+ private:
+  HRESULT hr_;
+};
+
+}  // namespace win
