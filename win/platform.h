@@ -2,9 +2,17 @@
 // the automation runtime, the file system with wide-character paths.
 #pragma once
 
+#include <windows.h>
+
 #include "framework/api.h"
 
 namespace win {
+
+// The host's 32-bit window handle and Windows' HWND. Window handles carry
+// 32 significant bits on 64-bit Windows too, and are widened by sign
+// extension, as Windows' own LongToHandle does.
+HWND NativeWindow(api::Hwnd window);
+api::Hwnd HostWindow(HWND window);
 
 class Win32Platform : public api::Platform {
  public:
