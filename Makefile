@@ -3,12 +3,17 @@
 #   make test   installs what the build needs, builds and runs every test
 #   make asan   the tests under AddressSanitizer and UndefinedBehaviorSanitizer
 #   make ci     optimised build of everything with warnings as errors, and its tests
+#   make windows  R58267.dll for x86 and x64 (mingw-w64), checked with objdump
 
 DEMO_PACKAGES := cmake ninja-build g++ make nlohmann-json3-dev
 TEST_PACKAGES := $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev
+# Cross-compilers, widl (and Wine's .idl files), Wine to run the x64 tests,
+# and GoogleTest's sources to build for Windows.
+WINDOWS_PACKAGES := cmake ninja-build make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
+  mingw-w64-tools libwine-dev wine wine64 libgtest-dev binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
 JOBS ?= $(shell nproc)
 
-.PHONY: deps demo-deps test demo asan ci release docs format clean
+.PHONY: deps demo-deps windows-deps test demo asan ci release windows docs format clean
 
 # Installs the missing packages among $(1), through sudo when not root.
 define install_missing
@@ -28,10 +33,25 @@ deps:
 demo-deps:
 	$(call install_missing,$(DEMO_PACKAGES))
 
-test: deps
+windows-deps:
+	$(call install_missing,$(WINDOWS_PACKAGES))
+
+# The Linux tests, then the Windows library's tests under Wine (x64).
+test: deps windows
 	cmake --preset debug
 	cmake --build --preset debug -j $(JOBS)
 	ctest --preset debug -j $(JOBS)
+	ctest --preset windows-x64
+
+# Both DLLs; each must export exactly the four COM entry points, import
+# system DLLs only and carry its type library.
+windows: windows-deps
+	cmake --preset windows-x64
+	cmake --build --preset windows-x64 -j $(JOBS)
+	cmake --preset windows-x86
+	cmake --build --preset windows-x86 -j $(JOBS)
+	win/tests/check-dll x86_64 build/windows-x64/win/R58267.dll
+	win/tests/check-dll i686 build/windows-x86/win/R58267.dll
 
 asan: deps
 	cmake --preset asan

@@ -1,0 +1,177 @@
+// Drives the registered R58267.dll as a host does: created by its ProgID,
+// called through IDispatch and through the vtable, errors read from the
+// EXCEPINFO of Invoke.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "R58267.h"
+#include "win/com.h"
+#include "win/text.h"
+
+namespace win {
+namespace {
+
+// The error of InitQuestion when no Excel can be obtained: 429, reported by
+// GetApplication and passed on by InitQuestion.
+constexpr HRESULT kCannotCreate = static_cast<HRESULT>(0x800A01AD);
+constexpr HRESULT kObjectNotSet = static_cast<HRESULT>(0x800A005B);
+const wchar_t* const kGetApplicationSource = L"DLL R58267 - CLASSE Module\n\r - SERVICE GetApplication - OBJET R58267";
+
+class ComClientTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(apartment_.Result()));
+    CLSID classId{};
+    ASSERT_EQ(CLSIDFromProgID(L"R58267.Module", &classId), S_OK);
+    ASSERT_EQ(classId, CLSID_Module);
+    ASSERT_EQ(CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                               reinterpret_cast<void**>(module_.Put())),
+              S_OK);
+  }
+
+  DISPID Id(const wchar_t* name) {
+    DISPID id = DISPID_UNKNOWN;
+    auto* text = const_cast<LPOLESTR>(name);
+    EXPECT_EQ(module_->GetIDsOfNames(IID_NULL, &text, 1, LOCALE_USER_DEFAULT, &id), S_OK) << Utf8(name);
+    return id;
+  }
+
+  // Invokes `name` with `arguments` given first to last; returns the
+  // HRESULT and fills `result` and `exception`.
+  HRESULT Call(const wchar_t* name, WORD flags, std::vector<VARIANT> arguments, UniqueVariant& result) {
+    std::vector<VARIANT> reversed(arguments.rbegin(), arguments.rend());
+    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    exception_ = {};
+    const HRESULT hr = module_->Invoke(Id(name), IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.Put(),
+                                       &exception_, nullptr);
+    source_ = Bstr::Attach(exception_.bstrSource);
+    description_ = Bstr::Attach(exception_.bstrDescription);
+    help_ = Bstr::Attach(exception_.bstrHelpFile);
+    return hr;
+  }
+
+  ComApartment apartment_;
+  ComPtr<IDispatch> module_;
+  EXCEPINFO exception_{};
+  Bstr source_, description_, help_;
+};
+
+VARIANT Long(LONG value) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_I4;
+  V_I4(&v) = value;
+  return v;
+}
+VARIANT Text(const Bstr& text) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_BSTR;
+  V_BSTR(&v) = text.Get();
+  return v;
+}
+VARIANT Reference(VARIANT& target) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_BYREF | VT_VARIANT;
+  V_VARIANTREF(&v) = &target;
+  return v;
+}
+
+TEST_F(ComClientTest, ReadsErreurGeneraleAndClosesThroughDispatchAndVtable) {
+  UniqueVariant result;
+  ASSERT_EQ(Call(L"ErreurGenerale", DISPATCH_PROPERTYGET, {}, result), S_OK);
+  EXPECT_EQ(V_VT(&result.Get()), VT_BOOL);
+  EXPECT_EQ(V_BOOL(&result.Get()), VARIANT_FALSE);
+  EXPECT_EQ(Call(L"Fermer", DISPATCH_METHOD, {}, result), S_OK);
+
+  const ComPtr<AbstractModule> typed = module_.As<AbstractModule>();
+  ASSERT_TRUE(typed);
+  VARIANT_BOOL erreur = VARIANT_TRUE;
+  EXPECT_EQ(typed->get_ErreurGenerale(&erreur), S_OK);
+  EXPECT_EQ(erreur, VARIANT_FALSE);
+  EXPECT_EQ(typed->Fermer(), S_OK);
+  EXPECT_TRUE(module_.As<_Module>());
+  EXPECT_EQ(module_.As<ISupportErrorInfo>()->InterfaceSupportsErrorInfo(IID_AbstractModule), S_OK);
+}
+
+// A script passes its variables by reference (VT_BYREF|VT_VARIANT) and may
+// leave isPathModele out; the failure reaches it with the composed source,
+// and the in/out variables are written back.
+TEST_F(ComClientTest, InitQuestionFailureCarriesTheComposedSourceToAScript) {
+  const Bstr folder = ToBstr("C:\\r58267 élève\\");
+  UniqueVariant application;  // Empty, as an unset script variable
+  UniqueVariant handle;
+  V_VT(handle.Put()) = VT_I2;
+  V_I2(&handle.Get()) = 7;
+  UniqueVariant question;
+  V_VT(question.Put()) = VT_I4;
+  V_I4(&question.Get()) = 720;
+  UniqueVariant result;
+  const HRESULT hr = Call(L"InitQuestion", DISPATCH_METHOD,
+                          {Reference(question.Get()), Text(folder), Reference(application.Get()),
+                           Reference(handle.Get())},
+                          result);
+  ASSERT_EQ(hr, DISP_E_EXCEPTION);
+  EXPECT_EQ(exception_.scode, kCannotCreate);
+  EXPECT_EQ(std::wstring(source_.Get(), source_.Length()), kGetApplicationSource);
+  EXPECT_EQ(FromBstr(description_.Get()), "ActiveX component can't create object");
+  EXPECT_EQ(V_VT(&application.Get()), VT_DISPATCH);
+  EXPECT_EQ(V_DISPATCH(&application.Get()), nullptr);
+  EXPECT_EQ(V_VT(&handle.Get()), VT_I4);
+  EXPECT_EQ(V_I4(&handle.Get()), 0);
+}
+
+TEST_F(ComClientTest, InitQuestionFailureThroughTheVtableSetsErrorInfo) {
+  const ComPtr<AbstractModule> typed = module_.As<AbstractModule>();
+  const Bstr folder = ToBstr("C:\\r58267\\");
+  IDispatch* application = nullptr;
+  LONG handle = 0;
+  ASSERT_EQ(typed->InitQuestion(720, folder.Get(), &application, &handle, nullptr), kCannotCreate);
+  ComPtr<IErrorInfo> info;
+  ASSERT_EQ(GetErrorInfo(0, info.Put()), S_OK);
+  Bstr source;
+  ASSERT_EQ(info->GetSource(source.Put()), S_OK);
+  EXPECT_EQ(std::wstring(source.Get(), source.Length()), kGetApplicationSource);
+  EXPECT_EQ(application, nullptr);
+}
+
+TEST_F(ComClientTest, MembersThatNeedAnExerciseFailWith91) {
+  UniqueVariant result;
+  for (const wchar_t* member : {L"CauseErreur", L"BravoNuance", L"Complement"}) {
+    EXPECT_EQ(Call(member, DISPATCH_PROPERTYGET, {}, result), DISP_E_EXCEPTION) << Utf8(member);
+    EXPECT_EQ(exception_.scode, kObjectNotSet) << Utf8(member);
+  }
+  auto* unknown = const_cast<LPOLESTR>(L"Corrige");
+  DISPID id = 0;
+  EXPECT_EQ(module_->GetIDsOfNames(IID_NULL, &unknown, 1, LOCALE_USER_DEFAULT, &id), DISP_E_UNKNOWNNAME);
+}
+
+// The reference counts balance: the last Release frees the object and the
+// DLL may then unload.
+TEST(ComLifetimeTest, ReferenceCountsReturnToZero) {
+  ComApartment apartment;
+  ComPtr<IUnknown> unknown;
+  ASSERT_EQ(CoCreateInstance(CLSID_Module, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             reinterpret_cast<void**>(unknown.Put())),
+            S_OK);
+  HMODULE dll = GetModuleHandleW(L"R58267.dll");
+  ASSERT_NE(dll, nullptr);
+  using CanUnload = HRESULT(STDAPICALLTYPE*)();
+  const auto canUnloadNow = reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+  ASSERT_NE(canUnloadNow, nullptr);
+  {
+    const ComPtr<AbstractModule> typed = unknown.As<AbstractModule>();
+    const ComPtr<IDispatch> dispatch = unknown.As<IDispatch>();
+    const ComPtr<ISupportErrorInfo> errors = unknown.As<ISupportErrorInfo>();
+    ASSERT_TRUE(typed && dispatch && errors);
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+  }
+  EXPECT_EQ(unknown.Detach()->Release(), 0u);
+  EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
+}  // namespace
+}  // namespace win
