@@ -17,6 +17,10 @@ namespace vb {
 namespace {
 
 constexpr long kInvalidUseOfNull = 94;
+constexpr long kNamedArgumentNotFound = 448;
+constexpr long kArgumentNotOptional = 449;
+constexpr long kWrongArgumentCount = 450;
+constexpr long kRemoteServerUnavailable = 462;
 
 }  // namespace
 
@@ -51,7 +55,17 @@ std::string DefaultDescription(long number) {
       return "ActiveX component can't create object";
     case kNotSupported:
       return "Object doesn't support this property or method";
+    case kNamedArgumentNotFound:
+      return "Named argument not found";
+    case kArgumentNotOptional:
+      return "Argument not optional";
+    case kWrongArgumentCount:
+      return "Wrong number of arguments or invalid property assignment";
+    case kRemoteServerUnavailable:
+      return "The remote server machine does not exist or is unavailable";
     default:
+      // A raw HRESULT, as VB reports a failed automation call.
+      if (number < 0) return "Automation error";
       return "Application-defined or object-defined error";
   }
 }

@@ -25,9 +25,9 @@ const std::array<KnownError, 11> kKnownErrors{{
     {E_OUTOFMEMORY, vb::kOutOfMemory},
     {DISP_E_MEMBERNOTFOUND, vb::kNotSupported},
     {DISP_E_UNKNOWNNAME, vb::kNotSupported},
-    {DISP_E_PARAMNOTFOUND, 448},     // Named argument not found
-    {DISP_E_PARAMNOTOPTIONAL, 449},  // Argument not optional
-    {DISP_E_BADPARAMCOUNT, 450},     // Wrong number of arguments
+    {DISP_E_PARAMNOTFOUND, 448},                          // Named argument not found
+    {DISP_E_PARAMNOTOPTIONAL, 449},                       // Argument not optional
+    {DISP_E_BADPARAMCOUNT, 450},                          // Wrong number of arguments
     {HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE), 462},  // The remote server … is unavailable
 }};
 
@@ -43,7 +43,8 @@ std::string SystemMessage(HRESULT hr) {
   if (buffer == nullptr) return {};
   std::wstring text(buffer, length);
   LocalFree(buffer);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+    text.pop_back();
   return Utf8(text);
 }
 
