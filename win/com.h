@@ -1,12 +1,15 @@
-// Owners of COM resources: an interface pointer, a BSTR, a VARIANT. Each
+// Owners of COM resources: an interface pointer, a BSTR, a VARIANT, a
+// SAFEARRAY, a block of VARIANT arguments, an EXCEPINFO's texts. Each
 // resource is owned from the moment it exists; nothing outside these types
-// calls Release, SysFreeString or VariantClear.
+// calls Release, SysFreeString, VariantClear or SafeArrayDestroy.
 #pragma once
 
-#include <windows.h>
 #include <oleauto.h>
+#include <windows.h>
 
+#include <cstddef>
 #include <utility>
+#include <vector>
 
 namespace win {
 
@@ -117,6 +120,75 @@ class UniqueVariant {
 
  private:
   VARIANT v_;
+};
+
+// An owned SAFEARRAY, destroyed (with its elements) when it goes.
+class SafeArray {
+ public:
+  SafeArray() = default;
+  SafeArray(const SafeArray&) = delete;
+  SafeArray& operator=(const SafeArray&) = delete;
+  SafeArray(SafeArray&& other) noexcept : a_(std::exchange(other.a_, nullptr)) {}
+  SafeArray& operator=(SafeArray&& other) noexcept {
+    std::swap(a_, other.a_);
+    return *this;
+  }
+  ~SafeArray() {
+    if (a_ != nullptr) SafeArrayDestroy(a_);
+  }
+  static SafeArray Attach(SAFEARRAY* a) {
+    SafeArray result;
+    result.a_ = a;
+    return result;
+  }
+  // Hands the array over, as a VARIANT takes it.
+  SAFEARRAY* Detach() { return std::exchange(a_, nullptr); }
+  [[nodiscard]] SAFEARRAY* Get() const { return a_; }
+
+ private:
+  SAFEARRAY* a_ = nullptr;
+};
+
+// Owned VARIANTs in one block, as DISPPARAMS takes its arguments; each is
+// cleared when the block goes.
+class VariantArray {
+ public:
+  explicit VariantArray(std::size_t count) : v_(count) {
+    for (VARIANT& v : v_) VariantInit(&v);
+  }
+  VariantArray(const VariantArray&) = delete;
+  VariantArray& operator=(const VariantArray&) = delete;
+  ~VariantArray() {
+    for (VARIANT& v : v_) VariantClear(&v);
+  }
+  // Takes over the content of `value`, which becomes empty.
+  void Set(std::size_t index, UniqueVariant value) {
+    VariantClear(&v_[index]);
+    v_[index] = value.Release();
+  }
+  [[nodiscard]] VARIANT* Data() { return v_.empty() ? nullptr : v_.data(); }
+  [[nodiscard]] std::size_t Size() const { return v_.size(); }
+
+ private:
+  std::vector<VARIANT> v_;
+};
+
+// An EXCEPINFO whose texts are freed when it goes; a reader that takes a
+// text over sets its field to null.
+class ExcepInfo {
+ public:
+  ExcepInfo() = default;
+  ExcepInfo(const ExcepInfo&) = delete;
+  ExcepInfo& operator=(const ExcepInfo&) = delete;
+  ~ExcepInfo() {
+    SysFreeString(e_.bstrSource);
+    SysFreeString(e_.bstrDescription);
+    SysFreeString(e_.bstrHelpFile);
+  }
+  EXCEPINFO* Get() { return &e_; }
+
+ private:
+  EXCEPINFO e_{};
 };
 
 // Holds COM initialised on this thread for its lifetime.
