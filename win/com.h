@@ -4,8 +4,11 @@
 // calls Release, SysFreeString, VariantClear or SafeArrayDestroy.
 #pragma once
 
-#include <oleauto.h>
+// oleauto.h needs windows.h first.
+// clang-format off
 #include <windows.h>
+#include <oleauto.h>
+// clang-format on
 
 #include <cstddef>
 #include <utility>
