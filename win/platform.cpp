@@ -29,7 +29,9 @@ std::optional<std::wstring> WideOrNone(const std::optional<std::string>& text) {
   return Wide(*text);
 }
 
-const wchar_t* PointerOrNull(const std::optional<std::wstring>& text) { return text ? text->c_str() : nullptr; }
+const wchar_t* PointerOrNull(const std::optional<std::wstring>& text) {
+  return text ? text->c_str() : nullptr;
+}
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
@@ -38,7 +40,9 @@ bool IsDirectory(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // The position just after the `count`-th separator at or after `from`;
 // npos when there are fewer.
@@ -109,7 +113,8 @@ api::Hwnd Win32Platform::FindWindowA(const std::optional<std::string>& className
   return HostWindow(::FindWindowW(PointerOrNull(wideClass), PointerOrNull(wideTitle)));
 }
 
-api::Hwnd Win32Platform::FindWindowExA(Hwnd parent, Hwnd childAfter, const std::optional<std::string>& className,
+api::Hwnd Win32Platform::FindWindowExA(Hwnd parent, Hwnd childAfter,
+                                       const std::optional<std::string>& className,
                                        const std::optional<std::string>& title) {
   // Window 0 has no children here, as on the stand-in. Win32 would search
   // the top-level windows instead, and a caller closing the children of a
@@ -145,7 +150,8 @@ std::string Win32Platform::GetWindowTextA(Hwnd window, int maxCount) {
   // Keep maxCount - 1 characters; a surrogate pair is one character.
   std::size_t end = 0;
   for (int kept = 0; kept < maxCount - 1 && end < text.size(); ++kept) {
-    const bool pair = IS_HIGH_SURROGATE(text[end]) && end + 1 < text.size() && IS_LOW_SURROGATE(text[end + 1]);
+    const bool pair =
+        IS_HIGH_SURROGATE(text[end]) && end + 1 < text.size() && IS_LOW_SURROGATE(text[end + 1]);
     end += pair ? 2 : 1;
   }
   text.resize(end);
@@ -158,25 +164,29 @@ std::int32_t Win32Platform::GetWindowLongA(Hwnd window, int index) {
 
 api::Hwnd Win32Platform::GetParent(Hwnd window) { return HostWindow(::GetParent(NativeWindow(window))); }
 
-bool Win32Platform::LockWindowUpdate(Hwnd window) { return ::LockWindowUpdate(NativeWindow(window)) != FALSE; }
+bool Win32Platform::LockWindowUpdate(Hwnd window) {
+  return ::LockWindowUpdate(NativeWindow(window)) != FALSE;
+}
 
 // The wide function: the messages sent here (close) carry no text, so the
 // A and W forms behave alike.
 std::intptr_t Win32Platform::SendMessageA(Hwnd window, unsigned message, std::uintptr_t wParam,
                                           std::intptr_t lParam) {
-  return ::SendMessageW(NativeWindow(window), message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
+  return ::SendMessageW(NativeWindow(window), message, static_cast<WPARAM>(wParam),
+                        static_cast<LPARAM>(lParam));
 }
 
 // SendInput only queues the keystroke: the system hands it to the
 // foreground window's thread, which handles it when it next reads its
-// queue. Windows gives no signal that a given keystroke has been handled,
-// so the wait is a round trip of WM_NULL to that window
-// (SendMessageTimeoutW, which returns once its thread has read its queue,
-// and gives up on a hung thread or after a bound). A sent message is
-// handled before queued input, so the first reply can come just before the
-// thread takes the keystroke; the thread takes it right after replying, and
-// the later round trips come back once it has been dispatched. A window of
-// this thread gets its keystroke through our own message pump.
+// queue, and Windows gives no signal once a given keystroke is handled. The
+// wait is therefore round trips of WM_NULL to that window
+// (SendMessageTimeoutW: it returns once the window's thread has read its
+// queue, gives up at once on a hung thread and after a bound otherwise). A
+// sent message is handled before queued input, so the first reply may come
+// just before the thread takes the keystroke; each further round trip waits
+// for its next read of the queue, after it has dispatched the keystroke.
+// This is best effort, not a guarantee. A window of this very thread gets
+// its keystroke through our own message pump.
 void Win32Platform::SendEscape() {
   std::array<INPUT, 2> keys{};
   for (INPUT& key : keys) {
@@ -194,7 +204,8 @@ void Win32Platform::SendEscape() {
   }
   for (int trip = 0; trip < kEscapeRoundTrips; ++trip) {
     DWORD_PTR result = 0;
-    if (::SendMessageTimeoutW(foreground, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kEscapeRoundTripMs, &result) == 0) {
+    if (::SendMessageTimeoutW(foreground, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kEscapeRoundTripMs, &result) ==
+        0) {
       return;
     }
   }
@@ -228,8 +239,8 @@ std::shared_ptr<excel::Application> Win32Platform::GetActiveObject(const std::st
 std::shared_ptr<excel::Application> Win32Platform::CreateObject(const std::string& className) {
   const CLSID clsid = ClassOf(className);
   ComPtr<IUnknown> object;
-  const HRESULT hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
-                                        reinterpret_cast<void**>(object.Put()));
+  const HRESULT hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                        IID_IUnknown, reinterpret_cast<void**>(object.Put()));
   return ApplicationFrom(hr, object);
 }
 
@@ -285,8 +296,9 @@ void Win32Platform::RenameFile(const std::string& from, const std::string& to) {
 
 std::string Win32Platform::LibraryFolder() {
   HMODULE module = nullptr;
-  if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                           reinterpret_cast<LPCWSTR>(&kInThisModule), &module) == FALSE) {
+  if (::GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          reinterpret_cast<LPCWSTR>(&kInThisModule), &module) == FALSE) {
     vb::Raise(vb::kPathFileAccess);
   }
   // The name may be longer than MAX_PATH: grow the buffer until it fits

@@ -18,7 +18,8 @@ class Win32Platform : public api::Platform {
  public:
   using Hwnd = api::Hwnd;
 
-  Hwnd FindWindowA(const std::optional<std::string>& className, const std::optional<std::string>& title) override;
+  Hwnd FindWindowA(const std::optional<std::string>& className,
+                   const std::optional<std::string>& title) override;
   Hwnd FindWindowExA(Hwnd parent, Hwnd childAfter, const std::optional<std::string>& className,
                      const std::optional<std::string>& title) override;
   bool IsWindowVisible(Hwnd window) override;
@@ -29,7 +30,8 @@ class Win32Platform : public api::Platform {
   std::int32_t GetWindowLongA(Hwnd window, int index) override;
   Hwnd GetParent(Hwnd window) override;
   bool LockWindowUpdate(Hwnd window) override;
-  std::intptr_t SendMessageA(Hwnd window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+  std::intptr_t SendMessageA(Hwnd window, unsigned message, std::uintptr_t wParam,
+                             std::intptr_t lParam) override;
   void SendEscape() override;
   void PumpMessages() override;
   std::shared_ptr<excel::Application> GetActiveObject(const std::string& className) override;
