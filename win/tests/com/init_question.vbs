@@ -12,5 +12,6 @@ WScript.Echo "number=" & Err.Number
 WScript.Echo "source=" & Replace(Replace(Err.Source, vbLf, "<LF>"), vbCr, "<CR>")
 WScript.Echo "description=" & Err.Description
 Err.Clear
-WScript.Echo "application=" & TypeName(oApplication) & " handle=" & lHandle
+' TypeName of Nothing crashes Wine's script engine; Is Nothing does not.
+WScript.Echo "application is Nothing=" & (oApplication Is Nothing) & " handle=" & lHandle
 WScript.Echo "erreurGenerale=" & oModule.ErreurGenerale
