@@ -145,16 +145,7 @@ class Bound : public ComObject {
 #define R58267_MEMBERS_OF(type) \
   static consteval std::size_t M(std::string_view name) { return MemberIndex(type, name); }
 
-class WorkbooksBinding;
-class WorkbookBinding;
-class SheetsBinding;
-class WorksheetBinding;
-class RangeBinding;
-class WindowsBinding;
-class WindowBinding;
-class CommandBarsBinding;
-class WorksheetFunctionBinding;
-
+// Each class comes after those whose objects its members give.
 class SelectionBinding final : public excel::Selection, public Bound {
  public:
   using Bound::Bound;
