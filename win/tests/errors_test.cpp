@@ -47,46 +47,34 @@ TEST(ErrorNumberTest, VbNumbersAndHresultsBothWays) {
   }
 }
 
+// "number source: description" of the error that a failed call gives.
+std::string Outcome(HRESULT hr, WORD wCode, SCODE scode, const char* source, const char* description) {
+  ExcepInfo info;
+  info.Get()->wCode = wCode;
+  info.Get()->scode = scode;
+  if (source != nullptr) info.Get()->bstrSource = ToBstr(source).Detach();
+  if (description != nullptr) info.Get()->bstrDescription = ToBstr(description).Detach();
+  const vb::Error error = ErrorFromHresult(hr, info.Get());
+  return std::to_string(error.number) + " " + error.source + ": " + error.description;
+}
+
 // The number comes from the EXCEPINFO's wCode, then its scode, then the
 // HRESULT; the texts are the callee's, else VB's and the run-time's.
-TEST(ErrorFromHresultTest, NumberDescriptionAndSource) {
-  struct Case {
-    HRESULT hr;
-    WORD wCode;
-    SCODE scode;
-    const char* source;
-    const char* description;
-    long number;
-    std::string expectedSource;
-    std::string expectedDescription;
-  };
-  const std::string excel = "Microsoft Office Excel";
-  const std::string runtime(vb::kRuntimeSource);
-  const std::vector<Case> cases{
-      {DISP_E_EXCEPTION, 0, static_cast<SCODE>(0x800A03EC), excel.c_str(), "Accès refusé à Range", 1004,
-       excel, "Accès refusé à Range"},
-      {DISP_E_EXCEPTION, 1004, static_cast<SCODE>(0x800A0009), "Excel", "Texte", 1004, "Excel", "Texte"},
-      // A callee's own HRESULT stays one: Shapes("missing") is -2147024809.
-      {DISP_E_EXCEPTION, 0, E_INVALIDARG, excel.c_str(), "The item with the specified name wasn't found.",
-       vb::kInvalidArgumentHresult, excel, "The item with the specified name wasn't found."},
-      {DISP_E_EXCEPTION, 0, static_cast<SCODE>(0x800A03EC), nullptr, nullptr, 1004, runtime,
-       "Application-defined or object-defined error"},
-      {DISP_E_TYPEMISMATCH, 0, 0, nullptr, nullptr, 13, runtime, "Type mismatch"},
-      {static_cast<HRESULT>(0x800706BA), 0, 0, nullptr, nullptr, 462, runtime,
-       "The remote server machine does not exist or is unavailable"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.expectedDescription);
-    ExcepInfo info;
-    info.Get()->wCode = c.wCode;
-    info.Get()->scode = c.scode;
-    if (c.source != nullptr) info.Get()->bstrSource = ToBstr(c.source).Detach();
-    if (c.description != nullptr) info.Get()->bstrDescription = ToBstr(c.description).Detach();
-    const vb::Error error = ErrorFromHresult(c.hr, info.Get());
-    EXPECT_EQ(error.number, c.number);
-    EXPECT_EQ(error.source, c.expectedSource);
-    EXPECT_EQ(error.description, c.expectedDescription);
-  }
+TEST(ErrorFromHresultTest, NumberSourceAndDescription) {
+  const auto automation = static_cast<SCODE>(0x800A03EC);
+  EXPECT_EQ(Outcome(DISP_E_EXCEPTION, 0, automation, "Microsoft Office Excel", "Accès refusé"),
+            "1004 Microsoft Office Excel: Accès refusé");
+  EXPECT_EQ(Outcome(DISP_E_EXCEPTION, 1004, static_cast<SCODE>(0x800A0009), "Excel", "Texte"),
+            "1004 Excel: Texte");
+  // A callee's own HRESULT stays one: Shapes("missing") is -2147024809.
+  EXPECT_EQ(
+      Outcome(DISP_E_EXCEPTION, 0, E_INVALIDARG, "Excel", "The item with the specified name wasn't found."),
+      "-2147024809 Excel: The item with the specified name wasn't found.");
+  EXPECT_EQ(Outcome(DISP_E_EXCEPTION, 0, automation, nullptr, nullptr),
+            "1004 R58267: Application-defined or object-defined error");
+  EXPECT_EQ(Outcome(DISP_E_TYPEMISMATCH, 0, 0, nullptr, nullptr), "13 R58267: Type mismatch");
+  EXPECT_EQ(Outcome(static_cast<HRESULT>(0x800706BA), 0, 0, nullptr, nullptr),
+            "462 R58267: The remote server machine does not exist or is unavailable");
 }
 
 HRESULT STDAPICALLTYPE FillIn(EXCEPINFO* e) {

@@ -105,11 +105,8 @@ class FakeDispatch final : public IDispatch {
     });
   }
   void ReturnsObject(const std::string& member, IDispatch* object) {
-    On(member, [held = ComPtr<IDispatch>(object)](VARIANT* result, EXCEPINFO*) {
-      V_VT(result) = VT_DISPATCH;
-      V_DISPATCH(result) = ComPtr<IDispatch>(held).Detach();
-      return S_OK;
-    });
+    Returns(member, vb::Variant::Object(object ? std::make_shared<DispatchObject>(ComPtr<IDispatch>(object))
+                                               : nullptr));
   }
   [[nodiscard]] ULONG References() const { return references_; }
 
