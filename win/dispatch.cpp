@@ -52,9 +52,15 @@ void StoreThrough(VARIANT& target, VARIANT& value) {
   if (FAILED(VariantChangeType(converted.Put(), &value, 0, type))) return;
   VARIANT& v = converted.Get();
   switch (type) {
-    case VT_I2: *V_I2REF(&target) = V_I2(&v); break;
-    case VT_I4: *V_I4REF(&target) = V_I4(&v); break;
-    case VT_R8: *V_R8REF(&target) = V_R8(&v); break;
+    case VT_I2:
+      *V_I2REF(&target) = V_I2(&v);
+      break;
+    case VT_I4:
+      *V_I4REF(&target) = V_I4(&v);
+      break;
+    case VT_R8:
+      *V_R8REF(&target) = V_R8(&v);
+      break;
     case VT_DISPATCH: {
       const auto previous = ComPtr<IDispatch>::Attach(*V_DISPATCHREF(&target));
       *V_DISPATCHREF(&target) = std::exchange(V_DISPATCH(&v), nullptr);
@@ -65,15 +71,16 @@ void StoreThrough(VARIANT& target, VARIANT& value) {
       *V_UNKNOWNREF(&target) = std::exchange(V_UNKNOWN(&v), nullptr);
       break;
     }
-    default: break;
+    default:
+      break;
   }
 }
 
 // One argument prepared for DispInvoke and, for a reference parameter, how
 // its value goes back to the caller.
 struct Argument {
-  UniqueVariant value;     // a copy read through a variant reference
-  UniqueVariant target;    // the typed value behind a reference parameter
+  UniqueVariant value;           // a copy read through a variant reference
+  UniqueVariant target;          // the typed value behind a reference parameter
   VARIANT* writeBack = nullptr;  // the caller's reference to update, if any
 };
 
@@ -102,14 +109,15 @@ HRESULT InvokeTyped(void* object, ITypeInfo* info, DISPID member, WORD flags, DI
   if (params == nullptr || (params->cArgs > 0 && params->rgvarg == nullptr)) return E_INVALIDARG;
   try {
     const FuncDesc function = FindFunction(info, member, flags);
-    if (function.Get() == nullptr) return DispInvoke(object, info, member, flags, params, result, exception, argumentError);
+    if (function.Get() == nullptr)
+      return DispInvoke(object, info, member, flags, params, result, exception, argumentError);
 
     std::vector<Argument> arguments(params->cArgs);
     std::vector<VARIANT> prepared(params->rgvarg, params->rgvarg + params->cArgs);
     for (UINT i = 0; i < params->cArgs; ++i) {
       // Arguments come last to first; named ones name their parameter.
-      const UINT parameter = i < params->cNamedArgs ? static_cast<UINT>(params->rgdispidNamedArgs[i])
-                                                    : params->cArgs - 1 - i;
+      const UINT parameter =
+          i < params->cNamedArgs ? static_cast<UINT>(params->rgdispidNamedArgs[i]) : params->cArgs - 1 - i;
       if (parameter >= static_cast<UINT>(function.Get()->cParams)) continue;
       const ELEMDESC& element = function.Get()->lprgelemdescParam[parameter];
       VARIANT& given = params->rgvarg[i];

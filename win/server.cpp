@@ -69,11 +69,12 @@ class DualObject : public Interface, public ISupportErrorInfo {
     if (!typeInfo_) return E_NOTIMPL;
     return DispGetIDsOfNames(typeInfo_.Get(), names, count, ids);
   }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID /*iid*/, LCID /*locale*/, WORD flags, DISPPARAMS* params,
-                                   VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override {
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID /*iid*/, LCID /*locale*/, WORD flags,
+                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                                   UINT* argumentError) override {
     if (!typeInfo_) return E_NOTIMPL;
-    return InvokeTyped(static_cast<Interface*>(this), typeInfo_.Get(), member, flags, params, result, exception,
-                       argumentError);
+    return InvokeTyped(static_cast<Interface*>(this), typeInfo_.Get(), member, flags, params, result,
+                       exception, argumentError);
   }
 
   // ---- ISupportErrorInfo ----
@@ -99,7 +100,8 @@ class DualObject : public Interface, public ISupportErrorInfo {
 };
 
 void RequirePointer(const void* pointer) {
-  if (pointer == nullptr) vb::Raise(static_cast<long>(E_POINTER), "Invalid pointer", std::string(vb::kRuntimeSource));
+  if (pointer == nullptr)
+    vb::Raise(static_cast<long>(E_POINTER), "Invalid pointer", std::string(vb::kRuntimeSource));
 }
 
 VARIANT_BOOL ToVariantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }

@@ -17,7 +17,8 @@ namespace {
 // GetApplication and passed on by InitQuestion.
 constexpr HRESULT kCannotCreate = static_cast<HRESULT>(0x800A01AD);
 constexpr HRESULT kObjectNotSet = static_cast<HRESULT>(0x800A005B);
-const wchar_t* const kGetApplicationSource = L"DLL R58267 - CLASSE Module\n\r - SERVICE GetApplication - OBJET R58267";
+const wchar_t* const kGetApplicationSource =
+    L"DLL R58267 - CLASSE Module\n\r - SERVICE GetApplication - OBJET R58267";
 
 class ComClientTest : public testing::Test {
  protected:
@@ -104,10 +105,10 @@ TEST_F(ComClientTest, InitQuestionFailureCarriesTheComposedSourceToAScript) {
   V_VT(question.Put()) = VT_I4;
   V_I4(&question.Get()) = 720;
   UniqueVariant result;
-  const HRESULT hr = Call(L"InitQuestion", DISPATCH_METHOD,
-                          {Reference(question.Get()), Text(folder), Reference(application.Get()),
-                           Reference(handle.Get())},
-                          result);
+  const HRESULT hr =
+      Call(L"InitQuestion", DISPATCH_METHOD,
+           {Reference(question.Get()), Text(folder), Reference(application.Get()), Reference(handle.Get())},
+           result);
   ASSERT_EQ(hr, DISP_E_EXCEPTION);
   EXPECT_EQ(exception_.scode, kCannotCreate);
   EXPECT_EQ(std::wstring(source_.Get(), source_.Length()), kGetApplicationSource);
@@ -155,7 +156,8 @@ TEST(ComLifetimeTest, ReferenceCountsReturnToZero) {
   HMODULE dll = GetModuleHandleW(L"R58267.dll");
   ASSERT_NE(dll, nullptr);
   using CanUnload = HRESULT(STDAPICALLTYPE*)();
-  const auto canUnloadNow = reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+  const auto canUnloadNow =
+      reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
   ASSERT_NE(canUnloadNow, nullptr);
   {
     const ComPtr<AbstractModule> typed = unknown.As<AbstractModule>();
