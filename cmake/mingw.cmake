@@ -1,0 +1,16 @@
+# Cross-compiles for Windows with Debian's mingw-w64 toolchain of
+# CMAKE_SYSTEM_PROCESSOR (set by mingw-x86_64.cmake or mingw-i686.cmake),
+# POSIX thread model. Test executables run under Wine through
+# win/tests/wine-run.
+set(CMAKE_SYSTEM_NAME Windows)
+set(R58267_MINGW_TRIPLET ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32)
+set(CMAKE_C_COMPILER ${R58267_MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${R58267_MINGW_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${R58267_MINGW_TRIPLET}-windres)
+set(R58267_WIDL ${R58267_MINGW_TRIPLET}-widl)
+set(CMAKE_FIND_ROOT_PATH /usr/${R58267_MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../win/tests/wine-run)
