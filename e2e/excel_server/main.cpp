@@ -1,0 +1,291 @@
+// r58267_excel_server.exe: the embedded stand-in as a local automation
+// server that answers for Excel in a Wine test prefix.
+//   /regserver    registers the class, its local server and the ProgIDs
+//                 "Excel.Application.11" and "Excel.Application";
+//   /unregserver  removes every key that /regserver wrote;
+//   -Embedding    (how COM starts it) or no argument: serves one
+//                 Application until it is told to quit or its watchdog
+//                 fires.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "e2e/excel_server/stand_in_dispatch.h"
+#include "sim/excel_application.h"
+#include "win/com.h"
+
+// shellapi.h needs windows.h (through win/com.h) first.
+#include <shellapi.h>
+
+namespace {
+
+// The test class: ours, not Excel's.
+constexpr CLSID kServerClsid = {0x00ea9e58, 0x906a, 0x4fd3, {0xb1, 0xf8, 0x68, 0x0b, 0x64, 0x8a, 0x49, 0xfd}};
+constexpr const wchar_t* kProgId = L"Excel.Application.11";
+constexpr const wchar_t* kIndependentProgId = L"Excel.Application";
+constexpr const wchar_t* kWindowClass = L"XLMAIN";
+constexpr const wchar_t* kWindowTitle = L"Microsoft Excel";
+// The server never outlives a test run by more than this, whatever the
+// client does; R58267_EXCEL_SERVER_WATCHDOG (seconds) shortens it.
+constexpr UINT kWatchdogSeconds = 600;
+
+std::wstring GuidText(REFGUID guid) {
+  wchar_t text[40] = {};
+  StringFromGUID2(guid, text, 40);
+  return text;
+}
+
+std::wstring ClassKey() { return L"CLSID\\" + GuidText(kServerClsid); }
+
+std::wstring ExecutablePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) return path.substr(0, length);
+    path.resize(path.size() * 2);
+  }
+}
+
+// Owns an open registry key.
+class RegistryKey {
+ public:
+  explicit RegistryKey(const std::wstring& path) {
+    status_ = RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                              nullptr, &key_, nullptr);
+  }
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
+  ~RegistryKey() {
+    if (key_ != nullptr) RegCloseKey(key_);
+  }
+  // Sets a text value (the default value for a null name).
+  LSTATUS Set(const wchar_t* name, const std::wstring& value) {
+    if (status_ != ERROR_SUCCESS) return status_;
+    return RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  }
+
+ private:
+  HKEY key_ = nullptr;
+  LSTATUS status_ = ERROR_SUCCESS;
+};
+
+bool WriteKey(const std::wstring& path, const std::wstring& value) {
+  return RegistryKey(path).Set(nullptr, value) == ERROR_SUCCESS;
+}
+
+bool DeleteTree(const std::wstring& path) {
+  const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str());
+  return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
+bool Unregister() {
+  bool done = true;
+  for (const std::wstring& key : {ClassKey(), std::wstring(kProgId), std::wstring(kIndependentProgId)}) {
+    done = DeleteTree(key) && done;
+  }
+  return done;
+}
+
+bool Register() {
+  const std::wstring path = ExecutablePath();
+  const std::wstring classKey = ClassKey();
+  const std::wstring classId = GuidText(kServerClsid);
+  const bool done = !path.empty() && WriteKey(classKey, L"R58267 Excel stand-in") &&
+                    WriteKey(classKey + L"\\LocalServer32", L"\"" + path + L"\"") &&
+                    WriteKey(classKey + L"\\ProgID", kProgId) &&
+                    WriteKey(classKey + L"\\VersionIndependentProgID", kIndependentProgId) &&
+                    WriteKey(kProgId, L"R58267 Excel stand-in") &&
+                    WriteKey(std::wstring(kProgId) + L"\\CLSID", classId) &&
+                    WriteKey(kIndependentProgId, L"R58267 Excel stand-in") &&
+                    WriteKey(std::wstring(kIndependentProgId) + L"\\CLSID", classId) &&
+                    WriteKey(std::wstring(kIndependentProgId) + L"\\CurVer", kProgId);
+  if (!done) Unregister();
+  return done;
+}
+
+// Hands out the one Application of this process. With REGCLS_SINGLEUSE COM
+// asks it once; a second client that creates an instance gets a new server
+// process, as with Excel.
+class ClassFactory final : public IClassFactory {
+ public:
+  explicit ClassFactory(win::ComPtr<IDispatch> application) : application_(std::move(application)) {}
+  ClassFactory(const ClassFactory&) = delete;
+  ClassFactory& operator=(const ClassFactory&) = delete;
+  virtual ~ClassFactory() = default;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (iid != IID_IUnknown && iid != IID_IClassFactory) {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    *object = static_cast<IClassFactory*>(this);
+    AddRef();
+    return S_OK;
+  }
+  // Lives on the stack of main for the whole run.
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    return application_->QueryInterface(iid, object);
+  }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL /*lock*/) override { return S_OK; }
+
+ private:
+  win::ComPtr<IDispatch> application_;
+};
+
+// Excel's main window: closing it hides Excel from the user without ending
+// it, as when the learner closes the window of an Excel started by
+// automation.
+LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CLOSE) {
+    DestroyWindow(window);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND CreateMainWindow() {
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = WindowProcedure;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = kWindowClass;
+  if (RegisterClassW(&windowClass) == 0) return nullptr;
+  return CreateWindowExW(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
+                         CW_USEDEFAULT, 640, 480, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+UINT WatchdogSeconds() {
+  const char* text = std::getenv("R58267_EXCEL_SERVER_WATCHDOG");
+  if (text == nullptr) return kWatchdogSeconds;
+  const long seconds = std::strtol(text, nullptr, 10);
+  return seconds > 0 && seconds < static_cast<long>(kWatchdogSeconds) ? static_cast<UINT>(seconds)
+                                                                      : kWatchdogSeconds;
+}
+
+// Owns the registrations of a running server; each is revoked when it goes.
+class ClassRegistration {
+ public:
+  ClassRegistration(IClassFactory* factory) {
+    result_ = CoRegisterClassObject(kServerClsid, factory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie_);
+  }
+  ClassRegistration(const ClassRegistration&) = delete;
+  ClassRegistration& operator=(const ClassRegistration&) = delete;
+  ~ClassRegistration() {
+    if (SUCCEEDED(result_)) CoRevokeClassObject(cookie_);
+  }
+  [[nodiscard]] HRESULT Result() const { return result_; }
+
+ private:
+  DWORD cookie_ = 0;
+  HRESULT result_;
+};
+
+class ActiveObjectRegistration {
+ public:
+  explicit ActiveObjectRegistration(IUnknown* object) {
+    result_ = RegisterActiveObject(object, kServerClsid, ACTIVEOBJECT_STRONG, &cookie_);
+  }
+  ActiveObjectRegistration(const ActiveObjectRegistration&) = delete;
+  ActiveObjectRegistration& operator=(const ActiveObjectRegistration&) = delete;
+  ~ActiveObjectRegistration() {
+    if (SUCCEEDED(result_)) RevokeActiveObject(cookie_, nullptr);
+  }
+  [[nodiscard]] HRESULT Result() const { return result_; }
+
+ private:
+  DWORD cookie_ = 0;
+  HRESULT result_;
+};
+
+class MainWindow {
+ public:
+  MainWindow() : window_(CreateMainWindow()) {}
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+  ~MainWindow() {
+    if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
+  }
+  [[nodiscard]] HWND Handle() const { return window_; }
+
+ private:
+  HWND window_;
+};
+
+int Serve() {
+  const win::ComApartment apartment;
+  if (FAILED(apartment.Result())) return 2;
+  if (const std::string missing = e2e::MissingMember(); !missing.empty()) {
+    std::fprintf(stderr, "r58267_excel_server: no implementation of %s\n", missing.c_str());
+    return 2;
+  }
+  sim::ExcelOptions options;
+  std::error_code error;
+  options.currentFolder = std::filesystem::current_path(error).string();
+  const std::shared_ptr<sim::ExcelApplication> excel = sim::ExcelApplication::Create(options);
+  excel->State().visible = true;
+
+  // Without a display the window cannot be created; the server still
+  // answers, as Excel would without its window.
+  const MainWindow window;
+  e2e::SetServerEvents({.quit = [] { PostQuitMessage(0); },
+                        .visible =
+                            [&window](bool visible) {
+                              if (window.Handle() != nullptr) ShowWindow(window.Handle(), visible ? SW_SHOW : SW_HIDE);
+                            }});
+  int status = 0;
+  {
+    const win::ComPtr<IDispatch> application = e2e::DispatchFor(excel);
+    ClassFactory factory(application);
+    const ActiveObjectRegistration running(application.Get());
+    const ClassRegistration registration(&factory);
+    if (FAILED(running.Result()) || FAILED(registration.Result())) {
+      std::fprintf(stderr, "r58267_excel_server: registration failed (0x%08lx, 0x%08lx)\n",
+                   static_cast<unsigned long>(running.Result()), static_cast<unsigned long>(registration.Result()));
+      status = 3;
+    } else {
+      const UINT_PTR watchdog = SetTimer(nullptr, 0, WatchdogSeconds() * 1000, nullptr);
+      MSG message;
+      while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_TIMER && message.hwnd == nullptr && message.wParam == watchdog) {
+          std::fprintf(stderr, "r58267_excel_server: watchdog fired, quitting\n");
+          status = 4;
+          break;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
+      KillTimer(nullptr, watchdog);
+    }
+  }
+  // Clients that still hold objects find them disconnected.
+  e2e::SetServerEvents({});
+  return status;
+}
+
+}  // namespace
+
+int main() {
+  int count = 0;
+  LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::wstring> options;
+  for (int i = 1; i < count; ++i) options.emplace_back(arguments[i]);
+  LocalFree(arguments);
+  const auto is = [&](const wchar_t* name) {
+    return !options.empty() && (_wcsicmp(options[0].c_str(), (std::wstring(L"/") + name).c_str()) == 0 ||
+                                _wcsicmp(options[0].c_str(), (std::wstring(L"-") + name).c_str()) == 0);
+  };
+  if (is(L"regserver")) return Register() ? 0 : 1;
+  if (is(L"unregserver")) return Unregister() ? 0 : 1;
+  return Serve();
+}
