@@ -43,6 +43,17 @@ bool WaitFor(Condition done) {
   return true;
 }
 
+// Whether `call` raises a vb::Error.
+template <class Call>
+bool ErrorOfCall(Call call) {
+  try {
+    call();
+  } catch (const vb::Error&) {
+    return true;
+  }
+  return false;
+}
+
 bool HasDisplay() { return std::getenv("DISPLAY") != nullptr; }
 
 // The IUnknown that identifies a COM object.
@@ -237,6 +248,28 @@ TEST_F(ExcelServerTest, QuitEndsTheServer) {
     EXPECT_TRUE(WaitFor([] { return MainWindow() == nullptr; }));
   }
   EXPECT_TRUE(ErrorOf([&] { excel_->Workbooks(); }));
+}
+
+}  // namespace
+}  // namespace e2e
+
+namespace e2e {
+namespace {
+
+// A server that nobody tells to quit ends by itself when its watchdog
+// fires (shortened to 2 s here through the environment it inherits).
+TEST(ExcelServerWatchdogTest, EndsAServerThatIsNeverToldToQuit) {
+  const win::ComApartment apartment;
+  ASSERT_TRUE(SUCCEEDED(apartment.Result()));
+  ASSERT_TRUE(SetEnvironmentVariableW(L"R58267_EXCEL_SERVER_WATCHDOG", L"2"));
+  win::ComPtr<IDispatch> excel;
+  const HRESULT created = CoCreateInstance(kServerClsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                                           reinterpret_cast<void**>(excel.Put()));
+  SetEnvironmentVariableW(L"R58267_EXCEL_SERVER_WATCHDOG", nullptr);
+  ASSERT_EQ(created, S_OK);
+  ASSERT_TRUE(RunningInstance());
+  EXPECT_TRUE(WaitFor([] { return !RunningInstance(); }));
+  EXPECT_TRUE(ErrorOfCall([&] { win::ApplicationFromDispatch(excel.Get())->Workbooks(); }));
 }
 
 }  // namespace
