@@ -8,9 +8,10 @@
 DEMO_PACKAGES := cmake ninja-build g++ make nlohmann-json3-dev
 TEST_PACKAGES := $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev
 # Cross-compilers, widl (and Wine's .idl files), Wine to run the x64 tests,
-# and GoogleTest's sources to build for Windows.
+# GoogleTest's sources to build for Windows, and Xvfb for the display of
+# the Excel automation server's test.
 WINDOWS_PACKAGES := cmake ninja-build make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
-  mingw-w64-tools libwine-dev wine wine64 libgtest-dev binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+  mingw-w64-tools libwine-dev wine wine64 libgtest-dev binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 xvfb
 JOBS ?= $(shell nproc)
 
 .PHONY: deps demo-deps windows-deps test demo asan ci release windows docs format clean
@@ -36,7 +37,8 @@ demo-deps:
 windows-deps:
 	$(call install_missing,$(WINDOWS_PACKAGES))
 
-# The Linux tests, then the Windows library's tests under Wine (x64).
+# The Linux tests, then the Windows library's tests under Wine (x64), with
+# the Excel automation server's test under Xvfb.
 test: deps windows
 	cmake --preset debug
 	cmake --build --preset debug -j $(JOBS)
