@@ -18,9 +18,12 @@ api::Hwnd HostWindow(HWND window) { return static_cast<api::Hwnd>(reinterpret_ca
 
 namespace {
 
-// How long SendEscape waits for each round trip to the foreground window.
+// How long SendEscape waits for each round trip to the foreground window,
+// how many it makes, and the pause between two (the key travels through
+// the system's input queue at its own pace, slower on a loaded machine).
 constexpr UINT kEscapeRoundTripMs = 2000;
-constexpr int kEscapeRoundTrips = 3;
+constexpr int kEscapeRoundTrips = 8;
+constexpr DWORD kEscapePauseMs = 25;
 
 // An optional UTF-8 text as a wide one, and as the pointer that Win32 takes
 // (null for none).
@@ -184,8 +187,10 @@ std::intptr_t Win32Platform::SendMessageA(Hwnd window, unsigned message, std::ui
 // queue, gives up at once on a hung thread and after a bound otherwise). A
 // sent message is handled before queued input, so the first reply may come
 // just before the thread takes the keystroke; each further round trip waits
-// for its next read of the queue, after it has dispatched the keystroke.
-// This is best effort, not a guarantee. A window of this very thread gets
+// for its next read of the queue, after it has dispatched the keystroke,
+// and a short pause between them leaves time for the key to arrive on a
+// loaded machine (about 200 ms in all, on a path taken only when Excel's
+// window is gone). This is best effort, not a guarantee. A window of this very thread gets
 // its keystroke through our own message pump.
 void Win32Platform::SendEscape() {
   std::array<INPUT, 2> keys{};
@@ -208,6 +213,7 @@ void Win32Platform::SendEscape() {
         0) {
       return;
     }
+    ::Sleep(kEscapePauseMs);
   }
 }
 
