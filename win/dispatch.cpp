@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "win/system.h"
+
 namespace win {
 namespace {
 
@@ -87,16 +89,8 @@ struct Argument {
 }  // namespace
 
 ComPtr<ITypeInfo> LoadTypeInfo(HMODULE module, REFGUID iid) {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
+  const std::wstring path = ModulePath(module);
+  if (path.empty()) return {};
   ComPtr<ITypeLib> library;
   if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.Put()))) return {};
   ComPtr<ITypeInfo> info;

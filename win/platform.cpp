@@ -8,6 +8,7 @@
 #include "framework/vb.h"
 #include "win/com.h"
 #include "win/excel_binding.h"
+#include "win/system.h"
 #include "win/text.h"
 
 namespace win {
@@ -307,19 +308,8 @@ std::string Win32Platform::LibraryFolder() {
           reinterpret_cast<LPCWSTR>(&kInThisModule), &module) == FALSE) {
     vb::Raise(vb::kPathFileAccess);
   }
-  // The name may be longer than MAX_PATH: grow the buffer until it fits
-  // (a cut name fills the whole buffer).
-  std::wstring name(MAX_PATH, L'\0');
-  while (true) {
-    const DWORD length = ::GetModuleFileNameW(module, name.data(), static_cast<DWORD>(name.size()));
-    if (length == 0) vb::Raise(vb::kPathFileAccess);
-    if (length < name.size()) {
-      name.resize(length);
-      break;
-    }
-    if (name.size() > std::numeric_limits<SHORT>::max()) vb::Raise(vb::kPathFileAccess);
-    name.resize(name.size() * 2);
-  }
+  const std::wstring name = ModulePath(module);
+  if (name.empty()) vb::Raise(vb::kPathFileAccess);
   const std::size_t separator = name.find_last_of(L"\\/");
   return Utf8(separator == std::wstring::npos ? std::wstring() : name.substr(0, separator));
 }

@@ -17,6 +17,7 @@
 #include "e2e/excel_server/stand_in_dispatch.h"
 #include "sim/excel_application.h"
 #include "win/com.h"
+#include "win/system.h"
 
 // shellapi.h needs windows.h (through win/com.h) first.
 #include <shellapi.h>
@@ -33,56 +34,13 @@ constexpr const wchar_t* kWindowTitle = L"Microsoft Excel";
 // client does; R58267_EXCEL_SERVER_WATCHDOG (seconds) shortens it.
 constexpr UINT kWatchdogSeconds = 600;
 
-std::wstring GuidText(REFGUID guid) {
-  wchar_t text[40] = {};
-  StringFromGUID2(guid, text, 40);
-  return text;
-}
-
-std::wstring ClassKey() { return L"CLSID\\" + GuidText(kServerClsid); }
-
-std::wstring ExecutablePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) return path.substr(0, length);
-    path.resize(path.size() * 2);
-  }
-}
-
-// Owns an open registry key.
-class RegistryKey {
- public:
-  explicit RegistryKey(const std::wstring& path) {
-    status_ = RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                              nullptr, &key_, nullptr);
-  }
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-  ~RegistryKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  // Sets a text value (the default value for a null name).
-  LSTATUS Set(const wchar_t* name, const std::wstring& value) {
-    if (status_ != ERROR_SUCCESS) return status_;
-    return RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  }
-
- private:
-  HKEY key_ = nullptr;
-  LSTATUS status_ = ERROR_SUCCESS;
-};
+std::wstring ClassKey() { return L"CLSID\\" + win::GuidText(kServerClsid); }
 
 bool WriteKey(const std::wstring& path, const std::wstring& value) {
-  return RegistryKey(path).Set(nullptr, value) == ERROR_SUCCESS;
+  return SUCCEEDED(win::WriteClassesKey(path, value));
 }
 
-bool DeleteTree(const std::wstring& path) {
-  const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str());
-  return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
-}
+bool DeleteTree(const std::wstring& path) { return SUCCEEDED(win::DeleteClassesTree(path)); }
 
 bool Unregister() {
   bool done = true;
@@ -93,9 +51,9 @@ bool Unregister() {
 }
 
 bool Register() {
-  const std::wstring path = ExecutablePath();
+  const std::wstring path = win::ModulePath(nullptr);
   const std::wstring classKey = ClassKey();
-  const std::wstring classId = GuidText(kServerClsid);
+  const std::wstring classId = win::GuidText(kServerClsid);
   const bool done = !path.empty() && WriteKey(classKey, L"R58267 Excel stand-in") &&
                     WriteKey(classKey + L"\\LocalServer32", L"\"" + path + L"\"") &&
                     WriteKey(classKey + L"\\ProgID", kProgId) &&
@@ -241,7 +199,8 @@ int Serve() {
   e2e::SetServerEvents({.quit = [] { PostQuitMessage(0); },
                         .visible =
                             [&window](bool visible) {
-                              if (window.Handle() != nullptr) ShowWindow(window.Handle(), visible ? SW_SHOW : SW_HIDE);
+                              if (window.Handle() != nullptr)
+                                ShowWindow(window.Handle(), visible ? SW_SHOW : SW_HIDE);
                             }});
   int status = 0;
   {
@@ -251,7 +210,8 @@ int Serve() {
     const ClassRegistration registration(&factory);
     if (FAILED(running.Result()) || FAILED(registration.Result())) {
       std::fprintf(stderr, "r58267_excel_server: registration failed (0x%08lx, 0x%08lx)\n",
-                   static_cast<unsigned long>(running.Result()), static_cast<unsigned long>(registration.Result()));
+                   static_cast<unsigned long>(running.Result()),
+                   static_cast<unsigned long>(registration.Result()));
       status = 3;
     } else {
       const UINT_PTR watchdog = SetTimer(nullptr, 0, WatchdogSeconds() * 1000, nullptr);
