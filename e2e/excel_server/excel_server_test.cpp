@@ -170,14 +170,17 @@ TEST_F(ExcelServerTest, ErrorsComeBackAsTheStandInRaisesThem) {
       {"no active workbook", vb::kObjectNotSet,
        [](excel::Application& a, const std::string&) { a.ActiveWorkbook(); }},
       {"sheet 9 of 3", vb::kSubscriptOutOfRange,
-       [](excel::Application& a, const std::string& start) { a.Workbooks()->Open(start)->Sheets()->Item(9L); }},
+       [](excel::Application& a, const std::string& start) {
+         a.Workbooks()->Open(start)->Sheets()->Item(9L);
+       }},
       {"sheet by an unknown name", vb::kSubscriptOutOfRange,
        [](excel::Application& a, const std::string& start) {
          a.Workbooks()->Open(start)->Sheets()->Item("Nowhere");
        }},
       {"a missing document", vb::kApplicationDefined,
        [](excel::Application& a, const std::string& start) { a.Workbooks()->Open(start + ".missing"); }},
-      {"a macro", vb::kApplicationDefined, [](excel::Application& a, const std::string&) { a.Run("Missing", {}); }},
+      {"a macro", vb::kApplicationDefined,
+       [](excel::Application& a, const std::string&) { a.Run("Missing", {}); }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -223,8 +226,8 @@ TEST_F(ExcelServerTest, AnswersNamesInAnyCaseAndItsDefaultMember) {
 
   DISPPARAMS noArguments{nullptr, nullptr, 0, 0};
   win::UniqueVariant workbooks;
-  ASSERT_EQ(dispatch_->Invoke(lower, IID_NULL, 1033, DISPATCH_PROPERTYGET, &noArguments, workbooks.Put(), nullptr,
-                              nullptr),
+  ASSERT_EQ(dispatch_->Invoke(lower, IID_NULL, 1033, DISPATCH_PROPERTYGET, &noArguments, workbooks.Put(),
+                              nullptr, nullptr),
             S_OK);
   ASSERT_EQ(workbooks.Get().vt, VT_DISPATCH);
   VARIANT index;
@@ -233,9 +236,10 @@ TEST_F(ExcelServerTest, AnswersNamesInAnyCaseAndItsDefaultMember) {
   index.lVal = 1;
   DISPPARAMS one{&index, nullptr, 1, 0};
   win::UniqueVariant workbook;
-  ASSERT_EQ(workbooks.Get().pdispVal->Invoke(DISPID_VALUE, IID_NULL, 1033, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                                             &one, workbook.Put(), nullptr, nullptr),
-            S_OK);
+  ASSERT_EQ(
+      workbooks.Get().pdispVal->Invoke(DISPID_VALUE, IID_NULL, 1033, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                                       &one, workbook.Put(), nullptr, nullptr),
+      S_OK);
   ASSERT_EQ(workbook.Get().vt, VT_DISPATCH);
   EXPECT_EQ(win::ApplicationFromDispatch(dispatch_.Get())->Workbooks()->Item(1L)->Name(), "start.json");
 }

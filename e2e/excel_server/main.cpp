@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "e2e/excel_server/control.h"
 #include "e2e/excel_server/stand_in_dispatch.h"
 #include "sim/excel_application.h"
 #include "win/com.h"
@@ -151,8 +152,8 @@ class ClassRegistration {
 
 class ActiveObjectRegistration {
  public:
-  explicit ActiveObjectRegistration(IUnknown* object) {
-    result_ = RegisterActiveObject(object, kServerClsid, ACTIVEOBJECT_STRONG, &cookie_);
+  ActiveObjectRegistration(IUnknown* object, REFCLSID clsid) {
+    result_ = RegisterActiveObject(object, clsid, ACTIVEOBJECT_STRONG, &cookie_);
   }
   ActiveObjectRegistration(const ActiveObjectRegistration&) = delete;
   ActiveObjectRegistration& operator=(const ActiveObjectRegistration&) = delete;
@@ -206,11 +207,17 @@ int Serve() {
   {
     const win::ComPtr<IDispatch> application = e2e::DispatchFor(excel);
     ClassFactory factory(application);
-    const ActiveObjectRegistration running(application.Get());
+    const ActiveObjectRegistration running(application.Get(), kServerClsid);
+    // Tests find the control object of the server they started here; a
+    // second server's registration does not replace the first one's.
+    const win::ComPtr<IDispatch> control =
+        e2e::ControlFor({.excel = excel, .window = window.Handle(), .quit = [] { PostQuitMessage(0); }});
+    const ActiveObjectRegistration controlled(control.Get(), e2e::kControlClsid);
     const ClassRegistration registration(&factory);
-    if (FAILED(running.Result()) || FAILED(registration.Result())) {
-      std::fprintf(stderr, "r58267_excel_server: registration failed (0x%08lx, 0x%08lx)\n",
+    if (FAILED(running.Result()) || FAILED(controlled.Result()) || FAILED(registration.Result())) {
+      std::fprintf(stderr, "r58267_excel_server: registration failed (0x%08lx, 0x%08lx, 0x%08lx)\n",
                    static_cast<unsigned long>(running.Result()),
+                   static_cast<unsigned long>(controlled.Result()),
                    static_cast<unsigned long>(registration.Result()));
       status = 3;
     } else {

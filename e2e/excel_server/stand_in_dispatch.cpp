@@ -29,10 +29,12 @@ using win::excel_members::kPut;
 
 ServerEvents gEvents;
 long gLive = 0;
+long gInvokes = 0;
 
 // Asked of an IDispatch to find out whether it is one of ours (in this
 // process only: no proxy knows it).
-constexpr IID kServedObjectIid = {0x9b1d6c2e, 0x4f0a, 0x4c8e, {0x9a, 0x51, 0x2e, 0x7d, 0x60, 0x13, 0xc4, 0x8b}};
+constexpr IID kServedObjectIid = {
+    0x9b1d6c2e, 0x4f0a, 0x4c8e, {0x9a, 0x51, 0x2e, 0x7d, 0x60, 0x13, 0xc4, 0x8b}};
 
 std::string Lower(std::string_view text) {
   std::string result(text);
@@ -158,7 +160,8 @@ using Implementations = std::array<Implementation, kMemberCount>;
 template <class T, class F>
 void Define(Implementations& table, std::string_view type, std::string_view name, bool put, F f) {
   const std::optional<std::size_t> index = FindMember(type, name);
-  if (!index) throw std::logic_error("not in the member table: " + std::string(type) + "." + std::string(name));
+  if (!index)
+    throw std::logic_error("not in the member table: " + std::string(type) + "." + std::string(name));
   Handler handler = [f](const std::shared_ptr<excel::Object>& object, const Call& call) -> vb::Variant {
     const auto typed = std::dynamic_pointer_cast<T>(object);
     if (!typed) vb::Raise(vb::kNotSupported);
@@ -184,7 +187,8 @@ Implementations Build() {
   constexpr bool kRead = false;
 
   Define<A>(t, "Application", "Workbooks", kRead, [](A& o, const C&) { return Obj(o.Workbooks()); });
-  Define<A>(t, "Application", "ActiveWorkbook", kRead, [](A& o, const C&) { return Obj(o.ActiveWorkbook()); });
+  Define<A>(t, "Application", "ActiveWorkbook", kRead,
+            [](A& o, const C&) { return Obj(o.ActiveWorkbook()); });
   Define<A>(t, "Application", "ActiveSheet", kRead, [](A& o, const C&) { return Obj(o.ActiveSheet()); });
   Define<A>(t, "Application", "ActiveWindow", kRead, [](A& o, const C&) { return Obj(o.ActiveWindow()); });
   Define<A>(t, "Application", "Windows", kRead, [](A& o, const C&) { return Obj(o.Windows()); });
@@ -284,7 +288,8 @@ Implementations Build() {
     o.Unprotect(c.Has(0) ? std::optional<std::string>(c.Text(0)) : std::nullopt);
     return kNothingReturned;
   });
-  Define<Ws>(t, "Worksheet", "ProtectContents", kRead, [](Ws& o, const C&) { return V(o.ProtectContents()); });
+  Define<Ws>(t, "Worksheet", "ProtectContents", kRead,
+             [](Ws& o, const C&) { return V(o.ProtectContents()); });
   Define<Ws>(t, "Worksheet", "Range", kRead, [](Ws& o, const C& c) { return Obj(o.Range(c.Text(0))); });
   Define<Ws>(t, "Worksheet", "Cells", kRead,
              [](Ws& o, const C& c) { return Obj(o.Cells(c.Long(0), c.Long(1))); });
@@ -340,7 +345,8 @@ Implementations Build() {
 
   using P = excel::PivotTable;
   Define<P>(t, "PivotTable", "SourceData", kRead, [](P& o, const C&) { return o.SourceData(); });
-  Define<P>(t, "PivotTable", "RowFields", kRead, [](P& o, const C& c) { return Obj(o.RowFields(c.Required(0))); });
+  Define<P>(t, "PivotTable", "RowFields", kRead,
+            [](P& o, const C& c) { return Obj(o.RowFields(c.Required(0))); });
   Define<P>(t, "PivotTable", "ColumnFields", kRead,
             [](P& o, const C& c) { return Obj(o.ColumnFields(c.Required(0))); });
   Define<P>(t, "PivotTable", "DataFields", kRead,
@@ -536,6 +542,7 @@ class ServedObject final : public IDispatch {
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID /*iid*/, LCID /*locale*/, WORD flags, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override {
     if (argumentError != nullptr) *argumentError = 0;
+    ++gInvokes;
     try {
       const std::string_view name = id == DISPID_VALUE ? DefaultMember(type_) : Dispids().Name(id);
       const std::optional<std::size_t> member = FindMember(type_, name);
@@ -581,7 +588,8 @@ class ServedObject final : public IDispatch {
     }
     if (put && !hasValue) return DISP_E_PARAMNOTOPTIONAL;
     call.arguments.assign(size, win::MissingArgument());
-    for (UINT k = 0; k < positional; ++k) call.arguments[k] = ArgumentOf(params->rgvarg[params->cArgs - 1 - k]);
+    for (UINT k = 0; k < positional; ++k)
+      call.arguments[k] = ArgumentOf(params->rgvarg[params->cArgs - 1 - k]);
     for (const auto& [position, argument] : named) call.arguments[position] = ArgumentOf(*argument);
     return S_OK;
   }
@@ -596,7 +604,8 @@ vb::Variant StandInOf(vb::Variant value) {
   const auto* held = dynamic_cast<const win::ComObject*>(value.AsObject().get());
   if (held == nullptr || held->Dispatch() == nullptr) return value;
   ServedObject* ours = nullptr;
-  if (FAILED(held->Dispatch()->QueryInterface(kServedObjectIid, reinterpret_cast<void**>(&ours)))) return value;
+  if (FAILED(held->Dispatch()->QueryInterface(kServedObjectIid, reinterpret_cast<void**>(&ours))))
+    return value;
   const auto owned = win::ComPtr<IDispatch>::Attach(ours);
   return vb::Variant::Object(ours->StandIn());
 }
@@ -615,6 +624,8 @@ win::ComPtr<IDispatch> DispatchFor(const std::shared_ptr<excel::Object>& object)
 }
 
 long LiveObjects() { return gLive; }
+
+long InvokeCount() { return gInvokes; }
 
 std::string MissingMember() {
   const Implementations& table = Table();

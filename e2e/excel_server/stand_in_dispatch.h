@@ -26,6 +26,9 @@ win::ComPtr<IDispatch> DispatchFor(const std::shared_ptr<excel::Object>& object)
 // Served objects alive in this process.
 long LiveObjects();
 
+// Invoke calls answered so far by the served objects, failed ones too.
+long InvokeCount();
+
 // Checks that every member of the table has its implementation; the name of
 // the first one missing, empty when all are there.
 std::string MissingMember();

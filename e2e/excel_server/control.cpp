@@ -1,0 +1,196 @@
+#include "e2e/excel_server/control.h"
+
+#include <array>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "e2e/excel_server/stand_in_dispatch.h"
+#include "sim/model.h"
+#include "win/text.h"
+
+namespace e2e {
+namespace {
+
+constexpr const wchar_t* kDialogClass = L"R58267Dialog";
+
+enum Member : DISPID { kCloseWindow = 1, kAnswering, kOpenDialog, kDialogCount, kWorkbooks, kCalls, kQuit };
+constexpr std::array<std::pair<std::wstring_view, Member>, 7> kNames{{{L"CloseWindow", kCloseWindow},
+                                                                      {L"Answering", kAnswering},
+                                                                      {L"OpenDialog", kOpenDialog},
+                                                                      {L"DialogCount", kDialogCount},
+                                                                      {L"Workbooks", kWorkbooks},
+                                                                      {L"Calls", kCalls},
+                                                                      {L"Quit", kQuit}}};
+
+// A dialog gives its owner back when it closes, as a modal dialog does.
+LRESULT CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CLOSE) {
+    if (HWND owner = GetWindow(window, GW_OWNER); owner != nullptr) EnableWindow(owner, TRUE);
+    DestroyWindow(window);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool RegisterDialogClass() {
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = DialogProcedure;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = kDialogClass;
+  return RegisterClassW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+class Control final : public IDispatch {
+ public:
+  explicit Control(ControlTarget target) : target_(std::move(target)) {}
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+  virtual ~Control() = default;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (iid != IID_IUnknown && iid != IID_IDispatch) {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    *object = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const long left = --references_;
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left);
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (count == nullptr) return E_POINTER;
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT /*index*/, LCID /*locale*/, ITypeInfo** info) override {
+    if (info != nullptr) *info = nullptr;
+    return DISP_E_BADINDEX;
+  }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID /*iid*/, LPOLESTR* names, UINT count, LCID /*locale*/,
+                                          DISPID* ids) override {
+    if (names == nullptr || ids == nullptr || count != 1)
+      return count > 1 ? DISP_E_UNKNOWNNAME : E_INVALIDARG;
+    for (const auto& [name, id] : kNames) {
+      if (_wcsicmp(names[0], std::wstring(name).c_str()) == 0) {
+        ids[0] = id;
+        return S_OK;
+      }
+    }
+    ids[0] = DISPID_UNKNOWN;
+    return DISP_E_UNKNOWNNAME;
+  }
+
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID /*iid*/, LCID /*locale*/, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO* /*exception*/,
+                                   UINT* /*argumentError*/) override {
+    const bool put = (flags & DISPATCH_PROPERTYPUT) != 0;
+    const UINT arguments = params == nullptr ? 0 : params->cArgs;
+    try {
+      switch (id) {
+        case kCloseWindow:
+          if (target_.window != nullptr && IsWindow(target_.window))
+            SendMessageW(target_.window, WM_CLOSE, 0, 0);
+          return S_OK;
+        case kAnswering:
+          if (put) {
+            if (arguments != 1) return DISP_E_BADPARAMCOUNT;
+            VARIANT value;
+            VariantInit(&value);
+            if (FAILED(VariantChangeType(&value, &params->rgvarg[0], 0, VT_BOOL))) return DISP_E_TYPEMISMATCH;
+            target_.excel->SetResponding(V_BOOL(&value) != VARIANT_FALSE);
+            answering_ = V_BOOL(&value) != VARIANT_FALSE;
+            return S_OK;
+          }
+          return Boolean(result, answering_);
+        case kOpenDialog: {
+          if (arguments != 1 || V_VT(&params->rgvarg[0]) != VT_BSTR) return DISP_E_TYPEMISMATCH;
+          return OpenDialog(V_BSTR(&params->rgvarg[0]));
+        }
+        case kDialogCount: {
+          long open = 0;
+          for (HWND dialog : dialogs_) open += IsWindow(dialog) ? 1 : 0;
+          return Long(result, open);
+        }
+        case kWorkbooks:
+          return Text(result, WorkbooksJson());
+        case kCalls:
+          return Long(result, InvokeCount());
+        case kQuit:
+          if (target_.quit) target_.quit();
+          return S_OK;
+        default:
+          return DISP_E_MEMBERNOTFOUND;
+      }
+    } catch (...) {
+      return E_OUTOFMEMORY;
+    }
+  }
+
+ private:
+  HRESULT OpenDialog(const wchar_t* title) {
+    if (!RegisterDialogClass()) return HRESULT_FROM_WIN32(GetLastError());
+    HWND owner = target_.window;
+    for (HWND dialog : dialogs_) {
+      if (IsWindow(dialog)) owner = dialog;
+    }
+    HWND dialog = CreateWindowExW(WS_EX_DLGMODALFRAME, kDialogClass, title,
+                                  WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 100, 100, 320, 200, owner,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (dialog == nullptr) return HRESULT_FROM_WIN32(GetLastError());
+    EnableWindow(owner, FALSE);
+    dialogs_.push_back(dialog);
+    return S_OK;
+  }
+
+  [[nodiscard]] std::string WorkbooksJson() const {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const auto& workbook : target_.excel->State().workbooks) {
+      list.push_back({{"name", workbook->name}, {"fullName", workbook->fullName}});
+    }
+    return list.dump();
+  }
+
+  static HRESULT Boolean(VARIANT* result, bool value) {
+    if (result == nullptr) return S_OK;
+    VariantInit(result);
+    V_VT(result) = VT_BOOL;
+    V_BOOL(result) = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  }
+  static HRESULT Long(VARIANT* result, long value) {
+    if (result == nullptr) return S_OK;
+    VariantInit(result);
+    V_VT(result) = VT_I4;
+    V_I4(result) = value;
+    return S_OK;
+  }
+  static HRESULT Text(VARIANT* result, const std::string& value) {
+    if (result == nullptr) return S_OK;
+    VariantInit(result);
+    V_VT(result) = VT_BSTR;
+    V_BSTR(result) = win::ToBstr(value).Detach();
+    return S_OK;
+  }
+
+  ControlTarget target_;
+  std::vector<HWND> dialogs_;
+  bool answering_ = true;
+  long references_ = 1;
+};
+
+}  // namespace
+
+win::ComPtr<IDispatch> ControlFor(ControlTarget target) {
+  return win::ComPtr<IDispatch>::Attach(new Control(std::move(target)));
+}
+
+}  // namespace e2e
