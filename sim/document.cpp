@@ -1,10 +1,17 @@
 #include "sim/document.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <queue>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
 
 #include "sim/session.h"
 
@@ -21,6 +28,40 @@ class Fault : public std::runtime_error {
 };
 
 [[noreturn]] void Fail(const std::string& at, const std::string& what) { throw Fault(at + what); }
+
+// The deepest nesting a document needs is 7 (document, sheets, sheet,
+// arrays, array, values, row); anything much deeper is refused while
+// parsing, before any recursive work on it.
+constexpr int kMaxDepth = 32;
+constexpr std::size_t kExcerptBytes = 40;
+// The JSON library's own messages quote the token last read.
+constexpr std::size_t kLibraryMessageBytes = 200;
+
+// At most kExcerptBytes of `text`, cut on a character boundary, with "…"
+// when cut: messages never quote more of the input than that.
+std::string Excerpt(std::string_view text, std::size_t bytes = kExcerptBytes) {
+  if (text.size() <= bytes) return std::string(text);
+  std::size_t end = bytes;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return std::string(text.substr(0, end)) + "\xE2\x80\xA6";
+}
+
+// A value as JSON text, cut as above; invalid UTF-8 is replaced.
+std::string ExcerptOf(const json& j) {
+  return Excerpt(j.dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+// Refuses fields that `allowed` does not list, so that a misspelt field is
+// an error instead of a feature silently missing.
+void CheckFields(const json& object, std::initializer_list<std::string_view> allowed, const std::string& at,
+                 const char* what) {
+  for (const auto& [key, value] : object.items()) {
+    if (std::find(allowed.begin(), allowed.end(), key) != allowed.end()) continue;
+    std::string list;
+    for (const std::string_view name : allowed) list += (list.empty() ? "" : ", ") + std::string(name);
+    Fail(at, "unknown field \"" + Excerpt(key) + "\" (" + what + " has " + list + ")");
+  }
+}
 
 const char* const kValueForms =
     "a value is a text, a number, true or false, {\"date\": \"YYYY-MM-DD\"} or {\"error\": \"#N/A\"}";
@@ -93,7 +134,7 @@ vb::Variant ReadValue(const json& j, const std::string& at) {
     }
     const json& error = j["error"];
     const long code = error.is_string() ? vb::CellErrorCode(error.get<std::string>()) : 0;
-    if (code == 0) Fail(at, "not one of Excel's error values: " + error.dump());
+    if (code == 0) Fail(at, "not one of Excel's error values: " + ExcerptOf(error));
     return vb::Variant::ErrorValue(code);
   }
   Fail(at, kValueForms);
@@ -121,7 +162,8 @@ CellModel ReadCell(const json& j, const std::string& at) {
     } else if (key == "comment") {
       cell.comment = TextField(j, "comment", at);
     } else {
-      Fail(at, "unknown field \"" + key + "\" (a cell has value, formula, numberFormat and comment)");
+      Fail(at,
+           "unknown field \"" + Excerpt(key) + "\" (a cell has value, formula, numberFormat and comment)");
     }
   }
   return cell;
@@ -137,7 +179,7 @@ long ReadFunction(const json& j, const std::string& at) {
       return code;
     }
   }
-  Fail(at, "unknown function " + j.dump() + " (sum, count, average, max, min, product or Excel's code)");
+  Fail(at, "unknown function " + ExcerptOf(j) + " (sum, count, average, max, min, product or Excel's code)");
 }
 
 std::string FunctionCaption(long function) {
@@ -159,14 +201,14 @@ std::string FunctionCaption(long function) {
 
 Area ReadArea(const json& j, const std::string& at) {
   const std::optional<Area> area = j.is_string() ? ParseA1Area(j.get<std::string>()) : std::nullopt;
-  if (!area) Fail(at, "not a range address: " + j.dump());
+  if (!area) Fail(at, "not a range address: " + ExcerptOf(j));
   return *area;
 }
 
 void ReadCells(const json& cells, SheetModel& sheet, const std::string& at) {
   if (!cells.is_object()) Fail(at, "\"cells\" must be an object from addresses to cells");
   for (const auto& [key, j] : cells.items()) {
-    const std::string cellAt = at + "cell '" + key + "': ";
+    const std::string cellAt = at + "cell '" + Excerpt(key) + "': ";
     const std::optional<CellRef> ref = ParseA1Cell(key);
     if (!ref) Fail(cellAt, "not a cell address");
     if (sheet.cells.contains(*ref)) Fail(cellAt, "the same cell as another address");
@@ -174,11 +216,42 @@ void ReadCells(const json& cells, SheetModel& sheet, const std::string& at) {
   }
 }
 
+// The position of an array that overlaps another, the later of the first
+// pair found; none when they are all apart. A sweep from the top row down:
+// the arrays that reach the current top row are apart from one another, so
+// their column spans are disjoint and one look-up on each side of a new
+// array's span tells whether it overlaps one of them. O(n log n).
+std::optional<std::size_t> FirstOverlap(const std::vector<ArrayModel>& arrays) {
+  std::vector<std::size_t> order(arrays.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return arrays[a].range.top < arrays[b].range.top; });
+  std::map<long, std::size_t> reaching;         // by left column: the arrays reaching the current row
+  using Ending = std::pair<long, std::size_t>;  // bottom row, array
+  std::priority_queue<Ending, std::vector<Ending>, std::greater<>> endings;
+  for (const std::size_t i : order) {
+    const Area& area = arrays[i].range;
+    while (!endings.empty() && endings.top().first < area.top) {
+      reaching.erase(arrays[endings.top().second].range.left);
+      endings.pop();
+    }
+    auto next = reaching.lower_bound(area.left);
+    if (next != reaching.end() && next->first <= area.right) return std::max(i, next->second);
+    if (next != reaching.begin() && arrays[std::prev(next)->second].range.right >= area.left) {
+      return std::max(i, std::prev(next)->second);
+    }
+    reaching.emplace(area.left, i);
+    endings.emplace(area.bottom, i);
+  }
+  return std::nullopt;
+}
+
 void ReadArrays(const json& arrays, SheetModel& sheet, const std::string& at) {
   for (size_t i = 0; i < arrays.size(); ++i) {
     const json& j = arrays[i];
     const std::string arrayAt = at + "array " + std::to_string(i + 1) + ": ";
     if (!j.is_object()) Fail(arrayAt, "an array is an object with range, formula and values");
+    CheckFields(j, {"range", "formula", "values"}, arrayAt, "an array");
     ArrayModel array;
     const json* range = Field(j, "range");
     if (range == nullptr) Fail(arrayAt, "\"range\" is missing");
@@ -196,10 +269,10 @@ void ReadArrays(const json& arrays, SheetModel& sheet, const std::string& at) {
       for (const json& value : row) values.push_back(ReadValue(value, arrayAt));
       array.values.push_back(std::move(values));
     }
-    for (const ArrayModel& other : sheet.arrays) {
-      if (other.range.Overlaps(array.range)) Fail(arrayAt, "overlaps another array");
-    }
     sheet.arrays.push_back(std::move(array));
+  }
+  if (const auto overlapping = FirstOverlap(sheet.arrays)) {
+    Fail(at + "array " + std::to_string(*overlapping + 1) + ": ", "overlaps another array");
   }
 }
 
@@ -208,6 +281,7 @@ void ReadShapes(const json& shapes, SheetModel& sheet, const std::string& at) {
     const json& j = shapes[i];
     const std::string shapeAt = at + "shape " + std::to_string(i + 1) + ": ";
     if (!j.is_object()) Fail(shapeAt, "a shape is an object with name, control and value");
+    CheckFields(j, {"name", "control", "value"}, shapeAt, "a shape");
     ShapeModel shape;
     shape.name = TextField(j, "name", shapeAt);
     if (shape.name.empty()) Fail(shapeAt, "\"name\" is missing");
@@ -238,6 +312,7 @@ std::vector<PivotFieldModel> ReadPivotFields(const json& fields, bool data, cons
     if (j.is_string()) {
       field.sourceName = j.get<std::string>();
     } else if (j.is_object()) {
+      CheckFields(j, {"sourceName", "function", "name"}, at, "a pivot field");
       field.sourceName = TextField(j, "sourceName", at, TextField(j, "name", at));
       if (const json* function = Field(j, "function")) field.function = ReadFunction(*function, at);
       field.name = TextField(j, "name", at);
@@ -258,6 +333,8 @@ void ReadPivotTables(const json& tables, SheetModel& sheet, const std::string& a
     const json& j = tables[i];
     const std::string tableAt = at + "pivot table " + std::to_string(i + 1) + ": ";
     if (!j.is_object()) Fail(tableAt, "a pivot table is an object");
+    CheckFields(j, {"name", "sourceData", "rowFields", "columnFields", "dataFields"}, tableAt,
+                "a pivot table");
     PivotTableModel table;
     table.name = TextField(j, "name", tableAt, "PivotTable" + std::to_string(i + 1));
     table.sourceData = TextField(j, "sourceData", tableAt);
@@ -268,23 +345,35 @@ void ReadPivotTables(const json& tables, SheetModel& sheet, const std::string& a
   }
 }
 
+// Excel's limit on a scenario's changing cells.
+constexpr long kMaxChangingCells = 32;
+
 void ReadScenarios(const json& scenarios, SheetModel& sheet, const std::string& at) {
+  std::unordered_set<std::string> names;
   for (size_t i = 0; i < scenarios.size(); ++i) {
     const json& j = scenarios[i];
     const std::string scenarioAt = at + "scenario " + std::to_string(i + 1) + ": ";
     if (!j.is_object()) Fail(scenarioAt, "a scenario is an object");
+    CheckFields(j, {"name", "changingCells", "values", "comment", "locked", "hidden"}, scenarioAt,
+                "a scenario");
     ScenarioModel scenario;
     scenario.name = TextField(j, "name", scenarioAt);
     if (scenario.name.empty()) Fail(scenarioAt, "\"name\" is missing");
-    for (const ScenarioModel& other : sheet.scenarios) {
-      if (SameName(other.name, scenario.name)) Fail(scenarioAt, "another scenario has the same name");
-    }
+    if (!names.insert(vb::LCase(scenario.name)).second)
+      Fail(scenarioAt, "another scenario has the same name");
     const std::string cells = TextField(j, "changingCells", scenarioAt);
     const auto areas = ParseA1OrR1C1(cells);
-    if (!areas) Fail(scenarioAt, "\"changingCells\" is not an A1 or R1C1 address: \"" + cells + "\"");
+    if (!areas) {
+      Fail(scenarioAt, "\"changingCells\" is not an A1 or R1C1 address: \"" + Excerpt(cells) + "\"");
+    }
     scenario.changingCells = *areas;
     long cellCount = 0;
-    for (const Area& area : *areas) cellCount += area.CellCount();
+    for (const Area& area : *areas) {
+      cellCount += area.CellCount();
+      if (cellCount > kMaxChangingCells) {
+        Fail(scenarioAt, "a scenario has at most " + std::to_string(kMaxChangingCells) + " changing cells");
+      }
+    }
     if (const json* values = Field(j, "values")) {
       if (values->is_array()) {
         for (const json& value : *values) scenario.values.push_back(ReadValue(value, scenarioAt));
@@ -307,6 +396,7 @@ void ReadScenarios(const json& scenarios, SheetModel& sheet, const std::string& 
 ConsolidationModel ReadConsolidation(const json& j, const std::string& at) {
   const std::string consolidationAt = at + "consolidation: ";
   if (!j.is_object()) Fail(consolidationAt, "an object with sources, function and options is needed");
+  CheckFields(j, {"sources", "function", "options"}, consolidationAt, "a consolidation");
   ConsolidationModel consolidation;
   for (const json& source : ListField(j, "sources", consolidationAt)) {
     if (!source.is_string()) Fail(consolidationAt, "a source is a reference text");
@@ -341,6 +431,10 @@ std::shared_ptr<SheetModel> ReadSheet(const json& j, size_t position) {
   auto sheet = std::make_shared<SheetModel>();
   sheet->name = TextField(j, "name", at);
   CheckSheetName(sheet->name, at);
+  CheckFields(j,
+              {"name", "type", "protected", "password", "cells", "arrays", "shapes", "pivotTables",
+               "scenarios", "consolidation"},
+              at, "a sheet");
   at = "sheet " + std::to_string(position) + " ('" + sheet->name + "'): ";
   const std::string type = TextField(j, "type", at, "worksheet");
   if (type == "chart") {
@@ -367,17 +461,17 @@ std::shared_ptr<SheetModel> ReadSheet(const json& j, size_t position) {
 
 WorkbookModel ReadWorkbook(const json& document) {
   if (!document.is_object()) Fail("", "the document is not a JSON object");
+  CheckFields(document, {"sheets", "activeSheet"}, "", "a document");
   const json* sheets = Field(document, "sheets");
   if (sheets == nullptr) Fail("", "\"sheets\" is missing");
   if (!sheets->is_array() || sheets->empty()) Fail("", "\"sheets\" must be a list of at least one sheet");
   WorkbookModel workbook;
+  std::map<std::string, std::string> names;  // lower-cased: as written
   for (size_t i = 0; i < sheets->size(); ++i) {
     auto sheet = ReadSheet((*sheets)[i], i + 1);
-    for (const auto& other : workbook.sheets) {
-      if (SameName(other->name, sheet->name)) {
-        Fail("sheet " + std::to_string(i + 1) + ": ", "another sheet is named '" + other->name + "'");
-      }
-    }
+    const auto [other, added] = names.emplace(vb::LCase(sheet->name), sheet->name);
+    if (!added)
+      Fail("sheet " + std::to_string(i + 1) + ": ", "another sheet is named '" + other->second + "'");
     workbook.sheets.push_back(std::move(sheet));
   }
   const std::string active = TextField(document, "activeSheet", "");
@@ -389,9 +483,73 @@ WorkbookModel ReadWorkbook(const json& document) {
         found = true;
       }
     }
-    if (!found) Fail("", "\"activeSheet\" names no sheet: '" + active + "'");
+    if (!found) Fail("", "\"activeSheet\" names no sheet: '" + Excerpt(active) + "'");
   }
   return workbook;
+}
+
+// A JSON syntax error, with the JSON library's message.
+struct NotJson {
+  std::string message;
+};
+
+// A first pass over the text, in linear time and without building
+// anything: refuses nesting deeper than kMaxDepth and a field written twice
+// in one object (the JSON library would keep the last one silently). The
+// document is built only once this pass has accepted the text, so no
+// recursive work ever meets deep nesting.
+class Screening final : public json::json_sax_t {
+ public:
+  bool null() override { return true; }
+  bool boolean(bool /*value*/) override { return true; }
+  bool number_integer(number_integer_t /*value*/) override { return true; }
+  bool number_unsigned(number_unsigned_t /*value*/) override { return true; }
+  bool number_float(number_float_t /*value*/, const string_t& /*text*/) override { return true; }
+  bool string(string_t& /*value*/) override { return true; }
+  bool binary(binary_t& /*value*/) override { return true; }
+  bool start_object(std::size_t /*elements*/) override {
+    Enter();
+    keys_.emplace_back();
+    return true;
+  }
+  bool key(string_t& name) override {
+    if (!keys_.back().insert(name).second) {
+      throw Fault("the field \"" + Excerpt(name) + "\" is written twice in one object");
+    }
+    return true;
+  }
+  bool end_object() override {
+    keys_.pop_back();
+    --depth_;
+    return true;
+  }
+  bool start_array(std::size_t /*elements*/) override {
+    Enter();
+    return true;
+  }
+  bool end_array() override {
+    --depth_;
+    return true;
+  }
+  bool parse_error(std::size_t /*position*/, const std::string& /*token*/,
+                   const nlohmann::detail::exception& error) override {
+    throw NotJson{error.what()};
+  }
+
+ private:
+  void Enter() {
+    if (++depth_ > kMaxDepth) {
+      throw Fault("values nested more than " + std::to_string(kMaxDepth) + " levels deep");
+    }
+  }
+  int depth_ = 0;
+  std::vector<std::unordered_set<std::string>> keys_;  // one set per open object
+};
+
+json Parse(const std::string& text) {
+  Screening screening;
+  json::sax_parse(text, &screening);
+  return json::parse(text);
 }
 
 std::string FileNamePart(const std::string& path) {
@@ -402,11 +560,19 @@ std::string FileNamePart(const std::string& path) {
 
 WorkbookModel ParseWorkbookDocument(const std::string& text, const std::string& fileNameForMessages) {
   const std::string fileName = FileNamePart(fileNameForMessages);
+  if (const auto nul = text.find('\0'); nul != std::string::npos) {
+    RaiseApplicationDefined(fileName + ": not a JSON document: a NUL byte at offset " + std::to_string(nul));
+  }
   json document;
   try {
-    document = json::parse(text);
+    document = Parse(text);
+  } catch (const Fault& fault) {
+    RaiseApplicationDefined(fileName + ": " + fault.what());
+  } catch (const NotJson& error) {
+    RaiseApplicationDefined(fileName +
+                            ": not a JSON document: " + Excerpt(error.message, kLibraryMessageBytes));
   } catch (const json::exception& e) {
-    RaiseApplicationDefined(fileName + ": not a JSON document: " + e.what());
+    RaiseApplicationDefined(fileName + ": not a JSON document: " + Excerpt(e.what(), kLibraryMessageBytes));
   }
   try {
     WorkbookModel workbook = ReadWorkbook(document);
@@ -416,17 +582,22 @@ WorkbookModel ParseWorkbookDocument(const std::string& text, const std::string& 
   } catch (const Fault& fault) {
     RaiseApplicationDefined(fileName + ": " + fault.what());
   } catch (const json::exception& e) {
-    RaiseApplicationDefined(fileName + ": " + e.what());
+    RaiseApplicationDefined(fileName + ": " + Excerpt(e.what(), kLibraryMessageBytes));
   }
 }
 
 WorkbookModel ReadWorkbookDocument(const std::string& path) {
   const std::string posixPath = vb::Replace(path, "\\", "/");
   std::error_code error;
-  if (!std::filesystem::is_regular_file(posixPath, error)) {
+  // Not through a symbolic link: the file must be the one in the folder.
+  if (std::filesystem::symlink_status(posixPath, error).type() != std::filesystem::file_type::regular) {
     RaiseApplicationDefined("'" + path +
                             "' could not be found. Check the spelling of the file name, and verify that the "
                             "file location is correct.");
+  }
+  if (std::filesystem::file_size(posixPath, error) > kMaxDocumentBytes) {
+    RaiseApplicationDefined(FileNamePart(path) + ": larger than " + std::to_string(kMaxDocumentBytes >> 20) +
+                            " MB, the most a workbook document may be");
   }
   std::ifstream file(posixPath, std::ios::binary);
   if (!file.is_open()) RaiseApplicationDefined(FileNamePart(path) + ": the file cannot be read");
