@@ -36,9 +36,10 @@ Model& WorkbookBound::Enter() const {
 Model& SheetBound::Enter() const {
   Model& model = WorkbookBound::Enter();
   const auto& sheets = workbook_->sheets;
-  if (std::find(sheets.begin(), sheets.end(), sheet_) == sheets.end()) {
-    RaiseExcel(kDisconnectedHresult, "Automation error");
-  }
+  if (position_ < sheets.size() && sheets[position_] == sheet_) return model;
+  const auto found = std::find(sheets.begin(), sheets.end(), sheet_);
+  if (found == sheets.end()) RaiseExcel(kDisconnectedHresult, "Automation error");
+  position_ = static_cast<std::size_t>(found - sheets.begin());
   return model;
 }
 

@@ -88,8 +88,10 @@ class SheetBound : public WorkbookBound {
 
  protected:
   SheetBound(std::shared_ptr<Session> session, std::shared_ptr<WorkbookModel> workbook,
-             std::shared_ptr<SheetModel> sheet)
-      : WorkbookBound(std::move(session), std::move(workbook)), sheet_(std::move(sheet)) {}
+             std::shared_ptr<SheetModel> sheet, std::size_t position = 0)
+      : WorkbookBound(std::move(session), std::move(workbook)),
+        sheet_(std::move(sheet)),
+        position_(position) {}
   Model& Enter() const;
   // Enter, then 438 on a chart sheet: for the members only worksheets have.
   Model& EnterWorksheet() const;
@@ -97,6 +99,11 @@ class SheetBound : public WorkbookBound {
   [[nodiscard]] bool OnActiveSheet(const Model& model) const;
 
   std::shared_ptr<SheetModel> sheet_;
+
+ private:
+  // Where the sheet was last found in its workbook: checked first, so that
+  // going through many sheets does not search the list for each call.
+  mutable std::size_t position_;
 };
 
 }  // namespace sim

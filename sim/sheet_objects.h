@@ -22,9 +22,10 @@ namespace sim {
 // A worksheet or a chart sheet; a chart sheet's cell members raise 438.
 class SimWorksheet : public excel::Worksheet, public SheetBound {
  public:
+  // `position`: where the sheet is in its workbook, when the caller knows.
   SimWorksheet(std::shared_ptr<Session> session, std::shared_ptr<WorkbookModel> workbook,
-               std::shared_ptr<SheetModel> sheet)
-      : SheetBound(std::move(session), std::move(workbook), std::move(sheet)) {}
+               std::shared_ptr<SheetModel> sheet, std::size_t position = 0)
+      : SheetBound(std::move(session), std::move(workbook), std::move(sheet), position) {}
   std::string Name() override;
   // Activate and Select both make the sheet its workbook's active sheet.
   // Like Excel, they work only in the active workbook: on a sheet of

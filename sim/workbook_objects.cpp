@@ -116,6 +116,14 @@ long SimSheets::Count() {
 
 std::shared_ptr<excel::Worksheet> SimSheets::Item(const vb::Variant& index) {
   Enter();
+  // Every sheet is a member of Sheets: no copy of the list, so that going
+  // through a workbook's sheets one by one stays linear.
+  if (!worksheetsOnly_) {
+    const auto& sheets = workbook_->sheets;
+    const auto position = FindIndex(index, sheets.size(), [&](size_t i) { return sheets[i]->name; });
+    if (!position) vb::Raise(vb::kSubscriptOutOfRange);
+    return std::make_shared<SimWorksheet>(session_, workbook_, sheets[*position], *position);
+  }
   const auto members = Members();
   const auto position = FindIndex(index, members.size(), [&](size_t i) { return members[i]->name; });
   if (!position) vb::Raise(vb::kSubscriptOutOfRange);
