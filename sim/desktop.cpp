@@ -342,10 +342,24 @@ bool Desktop::MakeSureDirectoryPathExists(const std::string& path) {
   if (last == std::string::npos) return true;
   const std::string folder = native.substr(0, last + 1);
   if (Denied(folder)) return false;
+  // Never throws: a folder that cannot be made or looked at is not there,
+  // which is the answer the template-folder wait expects.
   std::error_code error;
   fs::create_directories(folder, error);
-  return fs::is_directory(folder);
+  return fs::is_directory(folder, error);
 }
+
+// The file system is looked at without following symbolic links: a link
+// placed among the module's files is never taken for the file it points
+// to, so nothing outside the folders is changed, deleted or read.
+namespace {
+
+fs::file_type TypeOf(const std::string& native) {
+  std::error_code error;
+  return fs::symlink_status(native, error).type();
+}
+
+}  // namespace
 
 bool Desktop::DirectoryExists(const std::string& path) {
   std::error_code error;
@@ -353,24 +367,27 @@ bool Desktop::DirectoryExists(const std::string& path) {
 }
 
 bool Desktop::FileExists(const std::string& path) {
-  std::error_code error;
-  return fs::is_regular_file(NativePath(path), error);
+  return TypeOf(NativePath(path)) == fs::file_type::regular;
 }
 
 void Desktop::SetAttributesNormal(const std::string& path) {
   const std::string native = NativePath(path);
+  const fs::file_type type = TypeOf(native);
+  if (type == fs::file_type::not_found || type == fs::file_type::none) vb::Raise(vb::kFileNotFound);
+  // A link's target is not the module's to change.
+  if (type == fs::file_type::symlink) vb::Raise(vb::kPathFileAccess);
   std::error_code error;
-  if (!fs::exists(native, error)) vb::Raise(vb::kFileNotFound);
-  fs::permissions(native, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, error);
+  fs::permissions(native, fs::perms::owner_read | fs::perms::owner_write,
+                  fs::perm_options::add | fs::perm_options::nofollow, error);
   if (error) vb::Raise(vb::kPathFileAccess);
 }
 
 void Desktop::RemoveFile(const std::string& path) {
   const std::string native = NativePath(path);
+  if (TypeOf(native) != fs::file_type::regular) vb::Raise(vb::kFileNotFound);
   std::error_code error;
-  if (!fs::is_regular_file(native, error)) vb::Raise(vb::kFileNotFound);
   // A read-only file cannot be deleted, as on Windows.
-  if ((fs::status(native, error).permissions() & fs::perms::owner_write) == fs::perms::none) {
+  if ((fs::symlink_status(native, error).permissions() & fs::perms::owner_write) == fs::perms::none) {
     vb::Raise(vb::kPathFileAccess);
   }
   if (!fs::remove(native, error) || error) vb::Raise(vb::kPathFileAccess);
@@ -379,9 +396,13 @@ void Desktop::RemoveFile(const std::string& path) {
 void Desktop::RenameFile(const std::string& from, const std::string& to) {
   const std::string source = NativePath(from);
   const std::string target = NativePath(to);
+  const fs::file_type type = TypeOf(source);
+  if (type == fs::file_type::not_found || type == fs::file_type::none) vb::Raise(vb::kFileNotFound);
+  if (type == fs::file_type::symlink) vb::Raise(vb::kPathFileAccess);
+  const fs::file_type existing = TypeOf(target);
+  if (existing != fs::file_type::not_found && existing != fs::file_type::none)
+    vb::Raise(vb::kFileAlreadyExists);
   std::error_code error;
-  if (!fs::exists(source, error)) vb::Raise(vb::kFileNotFound);
-  if (fs::exists(target, error)) vb::Raise(vb::kFileAlreadyExists);
   fs::rename(source, target, error);
   if (error) vb::Raise(vb::kPathFileAccess);
 }

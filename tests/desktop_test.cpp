@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "sim/document.h"
 #include "tests/support/workbook_document.h"
 
 namespace {
@@ -119,6 +120,33 @@ TEST_F(DesktopTest, FileErrorsAreVbs) {
   desktop.SetAttributesNormal(base + "a.xls");
   desktop.RemoveFile(base + "a.xls");
   EXPECT_FALSE(fs::exists(folder.Path() / "a.xls"));
+}
+
+TEST_F(DesktopTest, SymbolicLinksAreNeverFollowed) {
+  // A read-only workbook outside the folder, and links to it inside.
+  const test_support::TempFolder outside;
+  const fs::path target = outside.Path() / "target.xls";
+  std::ofstream(target) << R"({"sheets":[{"name":"A"}]})";
+  fs::permissions(target, fs::perms::owner_read, fs::perm_options::replace);
+  const std::string base = folder.Text();
+  for (const char* name : {"a.xls", "b.xls", "c.xls"}) fs::create_symlink(target, folder.Path() / name);
+  fs::create_symlink(outside.Path() / "missing.xls", folder.Path() / "dangling.xls");
+
+  EXPECT_FALSE(desktop.FileExists(base + "a.xls"));
+  EXPECT_EQ(ErrorNumberOf([&] { desktop.SetAttributesNormal(base + "a.xls"); }), vb::kPathFileAccess);
+  EXPECT_EQ(ErrorNumberOf([&] { desktop.RemoveFile(base + "b.xls"); }), vb::kFileNotFound);
+  EXPECT_EQ(ErrorNumberOf([&] { desktop.RenameFile(base + "c.xls", base + "d.xls"); }), vb::kPathFileAccess);
+  std::ofstream(folder.Path() / "e.xls") << "e";
+  EXPECT_EQ(ErrorNumberOf([&] { desktop.RenameFile(base + "e.xls", base + "dangling.xls"); }),
+            vb::kFileAlreadyExists);
+  EXPECT_EQ(ErrorNumberOf([&] { sim::ReadWorkbookDocument(base + "a.xls"); }), vb::kApplicationDefined);
+
+  // The target kept its mode, and every link is still there.
+  EXPECT_EQ(fs::status(target).permissions() & fs::perms::owner_write, fs::perms::none);
+  for (const char* name : {"a.xls", "b.xls", "c.xls", "dangling.xls"}) {
+    EXPECT_TRUE(fs::is_symlink(folder.Path() / name)) << name;
+  }
+  fs::permissions(target, fs::perms::owner_write, fs::perm_options::add);
 }
 
 TEST_F(DesktopTest, BackslashPathsAndFolderCreationUpToTheLastSeparator) {
