@@ -56,7 +56,14 @@ std::string Module::CauseErreur() {
 void Module::ObtientExcel(std::shared_ptr<excel::Application>& ioApplication, api::Hwnd& ioHandleLogiciel) {
   GetApplication();
   mbParamSauves = true;
-  SaveParamUser();
+  try {
+    SaveParamUser();
+  } catch (...) {
+    // GetApplication locked drawing in Excel's window; InitQuestion's own
+    // release is not set up yet on this path.
+    mPlatform->LockWindowUpdate(0);
+    throw;
+  }
   ioApplication = moApplication;
   ioHandleLogiciel = mlHandleLogiciel;
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "framework/remonte_erreur.h"
+#include "tests/support/application_wrapper.h"
 #include "tests/support/module_scene.h"
 
 namespace r58267 {
@@ -230,6 +231,30 @@ TEST_F(ModuleTest, MissingDeliveredFileFailsInRenomme) {
   // Excel was obtained, and its window's drawing unlocked although the call failed.
   EXPECT_NE(scene.application, nullptr);
   EXPECT_EQ(scene.desktop->LockedWindow(), 0);
+}
+
+// An Excel whose settings cannot be read: SaveParamUser fails.
+class DesktopWithoutToolTips : public sim::Desktop {
+ public:
+  using sim::Desktop::Desktop;
+  std::shared_ptr<excel::Application> CreateObject(const std::string& className) override {
+    struct Failing : test_support::ApplicationWrapper {
+      using ApplicationWrapper::ApplicationWrapper;
+      using ApplicationWrapper::ShowToolTips;
+      bool ShowToolTips() override { vb::Raise(vb::kApplicationDefined); }
+    };
+    return std::make_shared<Failing>(sim::Desktop::CreateObject(className));
+  }
+};
+
+TEST_F(ModuleTest, FailingSaveParamUserUnlocksDrawing) {
+  const auto desktop = std::make_shared<DesktopWithoutToolTips>(
+      sim::DesktopOptions{scene.templates.Text(), scene.library.Path().string()});
+  scene.desktop = desktop;
+  Deliver705();
+  const vb::Error error = Caught([&] { scene.Init(705); });
+  EXPECT_EQ(error.source, SourceComposee("Module", "SaveParamUser", vb::kRuntimeSource));
+  EXPECT_EQ(desktop->LockedWindow(), 0);
 }
 
 // ---- TestePoint ----
