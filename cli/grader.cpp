@@ -2,8 +2,13 @@
 
 #include <unistd.h>
 
-#include <atomic>
+#include <cerrno>
+#include <csignal>
 #include <functional>
+#include <mutex>
+#include <set>
+#include <system_error>
+#include <thread>
 
 #include "module/codes_generaux.h"
 #include "module/module.h"
@@ -16,19 +21,45 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A fresh folder, removed with everything in it when the object goes.
+// The folders alive now, removed by the signal watcher when the run is
+// interrupted.
+std::mutex gFoldersMutex;
+std::set<fs::path> gFolders;
+
+// The system's temporary folder, refused when the module could misread it:
+// the module takes a backslash for a folder separator, as on Windows.
+fs::path TemporaryFolder() {
+  std::error_code error;
+  const fs::path folder = fs::temp_directory_path(error);
+  if (error) throw Refusal("no temporary folder: " + error.message() + " (check TMPDIR)");
+  if (folder.string().find('\\') != std::string::npos) {
+    throw Refusal("the temporary folder '" + folder.string() + "' holds a backslash, which the module " +
+                  "takes for a folder separator: set TMPDIR to another folder");
+  }
+  return folder;
+}
+
+// A folder of our own: made fresh with a unique name and mode 0700
+// (mkdtemp), removed with everything in it when the object goes. Nothing
+// that existed before is ever removed, and no other user can place files
+// or links in it.
 class Dossier {
  public:
   explicit Dossier(const std::string& role) {
-    static std::atomic<int> counter{0};
-    path_ = fs::temp_directory_path() /
-            ("r58267-" + role + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
+    std::string pattern = (TemporaryFolder() / ("r58267-" + role + "-XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      throw Refusal("cannot create a working folder in '" + TemporaryFolder().string() +
+                    "': " + std::generic_category().message(errno));
+    }
+    path_ = pattern;
+    const std::lock_guard lock(gFoldersMutex);
+    gFolders.insert(path_);
   }
   ~Dossier() {
+    const std::lock_guard lock(gFoldersMutex);
     std::error_code ignored;
-    fs::remove_all(path_, ignored);
+    fs::remove_all(path_, ignored);  // removes links themselves, never what they point to
+    gFolders.erase(path_);
   }
   Dossier(const Dossier&) = delete;
   Dossier& operator=(const Dossier&) = delete;
@@ -52,6 +83,28 @@ bool Appelle(Outcome& outcome, const char* member, const std::function<void()>& 
 }
 
 }  // namespace
+
+void CleanUpOnSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, signal);
+  // Blocked here and in every thread started later; only the watcher takes
+  // them, outside any signal handler, so it may remove the folders.
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  std::thread([signals] {
+    int signal = 0;
+    if (sigwait(&signals, &signal) != 0) return;
+    {
+      const std::lock_guard lock(gFoldersMutex);
+      std::error_code ignored;
+      for (const auto& folder : gFolders) fs::remove_all(folder, ignored);
+    }
+    // End as the signal would have ended the process.
+    std::signal(signal, SIG_DFL);
+    pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+    std::raise(signal);
+  }).detach();
+}
 
 bool Outcome::Passed() const {
   if (!failed.empty() || erreurGenerale) return false;

@@ -6,12 +6,24 @@
 
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "framework/vb.h"
 
 namespace cli {
+
+// The run cannot go on in this environment (a temporary folder the module
+// would misread, or none); the message says why.
+class Refusal : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// From now on SIGINT, SIGTERM and SIGHUP remove the working folders before
+// they end the process. Call once, before any other thread starts.
+void CleanUpOnSignals();
 
 struct Outcome {
   long question = 0;

@@ -2,6 +2,7 @@
 // stand-in: `check` grades a workbook, `demo` grades every sample.
 #include <algorithm>
 #include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "cli/grader.h"
 #include "module/codes_generaux.h"
 #include "questions/factory.h"
+#include "sim/document.h"
 
 namespace {
 
@@ -22,6 +24,7 @@ constexpr int kExitPassed = 0;
 constexpr int kExitNotPassed = 1;
 constexpr int kExitCallFailed = 2;
 constexpr int kExitUsage = 64;
+constexpr int kExitOutputError = 74;
 
 constexpr const char* kUsage =
     "usage: r58267 check QUESTION WORKBOOK [WORKBOOK2] [--json] [--decimal-separator SEP] [--explain]\n"
@@ -37,26 +40,41 @@ constexpr const char* kUsage =
     "demo   grades every sample workbook and compares with its expected outcome.\n"
     "causes prints the page of cause codes (Markdown) for the host's message writers.\n"
     "\n"
-    "exit status: 0 passed, 1 not passed, 2 a call failed, 64 bad usage.\n";
+    "exit status: 0 passed, 1 not passed, 2 a call failed, 64 bad usage or environment,\n"
+    "             74 the output could not be written.\n";
 
 // Thrown for bad usage: one line for standard error.
 struct Usage {
   std::string message;
 };
 
-// A text on one line: control characters written as escapes.
+// A text on one line and safe for a terminal: line feeds and carriage
+// returns as \n and \r, every other control character (escape sequences,
+// NUL) as \xNN.
 std::string OneLine(const std::string& text) {
   std::string line;
   for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
     if (c == '\n') {
       line += "\\n";
     } else if (c == '\r') {
       line += "\\r";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      constexpr const char* kDigits = "0123456789ABCDEF";
+      line += "\\x";
+      line += kDigits[byte >> 4];
+      line += kDigits[byte & 0xF];
     } else {
       line += c;
     }
   }
   return line;
+}
+
+// One JSON object on one line, whatever the texts hold: bytes that are not
+// UTF-8 become U+FFFD instead of making the output fail.
+std::string JsonLine(const nlohmann::ordered_json& json) {
+  return json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 const char* Bool(bool value) { return value ? "True" : "False"; }
@@ -65,16 +83,25 @@ long ParseQuestion(const std::string& text) {
   long question = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), question);
   if (error != std::errc() || end != text.data() + text.size() || question < 701 || question > 719) {
-    throw Usage{"QUESTION must be a number from 701 to 719, not '" + text + "'"};
+    throw Usage{"QUESTION must be a number from 701 to 719, not '" + OneLine(text) + "'"};
   }
   return question;
 }
 
 void CheckReadable(const std::string& path) {
+  const std::string shown = "cannot read workbook '" + OneLine(path) + "': ";
   std::error_code error;
-  if (!fs::is_regular_file(path, error)) throw Usage{"cannot read workbook '" + path + "': no such file"};
+  const fs::file_status status = fs::status(path, error);
+  if (status.type() == fs::file_type::not_found) throw Usage{shown + "no such file"};
+  if (status.type() == fs::file_type::directory) throw Usage{shown + "it is a folder"};
+  if (error) throw Usage{shown + error.message()};
+  if (status.type() != fs::file_type::regular) throw Usage{shown + "not a regular file"};
+  if (fs::file_size(path, error) > sim::kMaxDocumentBytes) {
+    throw Usage{shown + "larger than " + std::to_string(sim::kMaxDocumentBytes >> 20) +
+                " MB, the most a workbook document may be"};
+  }
   std::ifstream in(path);
-  if (!in) throw Usage{"cannot read workbook '" + path + "'"};
+  if (!in) throw Usage{shown + "permission denied or unreadable"};
 }
 
 nlohmann::ordered_json Json(const cli::Outcome& outcome, bool explain) {
@@ -105,11 +132,11 @@ void PrintText(const cli::Outcome& outcome, bool explain) {
     std::printf(
         "%ld: %s\n  ErreurGenerale: %s\n  CauseErreur: %s\n  BravoNuance: %s\n  Complement: %zu line(s)\n",
         outcome.question, outcome.Passed() ? "passed" : "not passed", Bool(outcome.erreurGenerale),
-        outcome.causeErreur.empty() ? "(empty)" : outcome.causeErreur.c_str(), Bool(outcome.bravoNuance),
-        outcome.complement.size());
-    for (const auto& line : outcome.complement) std::printf("    %s\n", line.c_str());
+        outcome.causeErreur.empty() ? "(empty)" : OneLine(outcome.causeErreur).c_str(),
+        Bool(outcome.bravoNuance), outcome.complement.size());
+    for (const auto& line : outcome.complement) std::printf("    %s\n", OneLine(line).c_str());
   }
-  if (explain) std::printf("  %s\n", cli::Explain(outcome).c_str());
+  if (explain) std::printf("  %s\n", OneLine(cli::Explain(outcome)).c_str());
 }
 
 int Check(const std::vector<std::string>& args) {
@@ -128,8 +155,8 @@ int Check(const std::vector<std::string>& args) {
       if (value != "." && value != ",")
         throw Usage{"--decimal-separator must be \".\" or \",\", not '" + value + "'"};
       separator = value[0];
-    } else if (args[i].rfind("--", 0) == 0) {
-      throw Usage{"unknown option '" + args[i] + "'"};
+    } else if (args[i].size() > 1 && args[i][0] == '-') {
+      throw Usage{"unknown option '" + OneLine(args[i]) + "'"};
     } else {
       positional.push_back(args[i]);
     }
@@ -152,7 +179,7 @@ int Check(const std::vector<std::string>& args) {
   const vb::ScopedLocale locale(vb::Locale{separator});
   const cli::Outcome outcome = cli::Grade(question, workbooks);
   if (json) {
-    std::printf("%s\n", Json(outcome, explain).dump().c_str());
+    std::printf("%s\n", JsonLine(Json(outcome, explain)).c_str());
   } else {
     PrintText(outcome, explain);
   }
@@ -189,9 +216,17 @@ int Demo(const fs::path& samples) {
   int rows = 0;
   std::printf("%-8s %-42s %-18s %-18s %s\n", "question", "sample", "outcome", "expected", "");
   for (const auto& folder : folders) {
-    std::ifstream in(folder / "outcomes.json");
-    const auto manifest = nlohmann::json::parse(in);
-    const long question = manifest.at("question").get<long>();
+    const fs::path manifestPath = folder / "outcomes.json";
+    nlohmann::json manifest;
+    long question = 0;
+    try {
+      std::ifstream in(manifestPath);
+      manifest = nlohmann::json::parse(in);
+      question = manifest.at("question").get<long>();
+      (void)manifest.at("samples").size();
+    } catch (const nlohmann::json::exception& error) {
+      throw Usage{"'" + manifestPath.string() + "' is not a sample list: " + error.what()};
+    }
     for (const auto& sample : manifest.at("samples")) {
       const auto files = SampleFiles(folder, sample);
       const bool expectedPassed = sample.at("passed").get<bool>();
@@ -252,7 +287,10 @@ int Run(const std::vector<std::string>& args) {
     return kExitPassed;
   }
   if (args[0] == "check") return Check({args.begin() + 1, args.end()});
-  if (args[0] == "causes" && args.size() == 1) return Causes();
+  if (args[0] == "causes") {
+    if (args.size() != 1) throw Usage{"causes takes no argument"};
+    return Causes();
+  }
   if (args[0] == "demo") {
     fs::path samples = R58267_SAMPLES_DIR;
     if (args.size() == 3 && args[1] == "--samples") {
@@ -263,19 +301,40 @@ int Run(const std::vector<std::string>& args) {
     if (!fs::is_directory(samples)) throw Usage{"no samples folder '" + samples.string() + "'"};
     return Demo(samples);
   }
-  throw Usage{"unknown command '" + args[0] + "'"};
+  throw Usage{"unknown command '" + OneLine(args[0]) + "'"};
 }
 
-}  // namespace
+// The status once everything is written: a write error on standard
+// output (a full disk, a closed pipe) is an error, not a success.
+int Finish(int status) {
+  std::cout.flush();
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || !std::cout) {
+    std::cerr << "r58267: the output could not be written\n";
+    return kExitOutputError;
+  }
+  return status;
+}
 
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
+  cli::CleanUpOnSignals();
   try {
     return Run(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const Usage& usage) {
     std::cerr << "r58267: " << usage.message << " (see r58267 --help)\n";
     return kExitUsage;
+  } catch (const cli::Refusal& refusal) {
+    std::cerr << "r58267: " << OneLine(refusal.what()) << "\n";
+    return kExitUsage;
   } catch (const std::exception& error) {
-    std::cerr << "r58267: " << error.what() << "\n";
+    std::cerr << "r58267: " << OneLine(error.what()) << "\n";
     return kExitCallFailed;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A closed standard output fails the writes instead of ending the process.
+  std::signal(SIGPIPE, SIG_IGN);
+  return Finish(Main(argc, argv));
 }
