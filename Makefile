@@ -4,6 +4,8 @@
 #   make asan   the tests under AddressSanitizer and UndefinedBehaviorSanitizer
 #   make ci     optimised build of everything with warnings as errors, and its tests
 #   make windows  R58267.dll for x86 and x64 (mingw-w64), checked with objdump
+#   make fuzz   each libFuzzer target for FUZZ_SECONDS (60) under both sanitizers
+#   make bench  the benchmarks, with each check's automation calls
 
 DEMO_PACKAGES := cmake ninja-build g++ make nlohmann-json3-dev
 TEST_PACKAGES := $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev
@@ -12,9 +14,13 @@ TEST_PACKAGES := $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev
 # the Excel automation server's test.
 WINDOWS_PACKAGES := cmake ninja-build make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
   mingw-w64-tools libwine-dev wine wine64 libgtest-dev binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 xvfb
+# clang with libFuzzer and the sanitizers' run-times.
+FUZZ_PACKAGES := $(DEMO_PACKAGES) clang libclang-rt-dev
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := document checks vb
 JOBS ?= $(shell nproc)
 
-.PHONY: deps demo-deps windows-deps test demo asan ci release windows docs format clean
+.PHONY: deps demo-deps windows-deps fuzz-deps test demo asan ci ci-build bench fuzz release windows docs format clean
 
 # Installs the missing packages among $(1), through sudo when not root.
 define install_missing
@@ -36,6 +42,9 @@ demo-deps:
 
 windows-deps:
 	$(call install_missing,$(WINDOWS_PACKAGES))
+
+fuzz-deps:
+	$(call install_missing,$(FUZZ_PACKAGES))
 
 # The Linux tests, then the Windows library's tests under Wine (x64), with
 # the Excel automation server's test under Xvfb.
@@ -62,10 +71,30 @@ asan: deps
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
 
-ci: deps
+ci: ci-build
+	ctest --preset ci -j $(JOBS)
+
+ci-build: deps
 	cmake --preset ci
 	cmake --build --preset ci -j $(JOBS)
-	ctest --preset ci -j $(JOBS)
+
+# Each question's TestePoint and whole cycle, with their automation calls,
+# and the document reader, on an optimised build.
+bench: ci-build
+	./build/ci/r58267_bench
+
+# Each target from its seed corpus (fuzz/corpus/TARGET, never written) and
+# what earlier runs found (build/fuzz/corpus/TARGET); a finding stops the run
+# and is left in build/fuzz/ to be fixed and kept as a seed.
+fuzz: fuzz-deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	for target in $(FUZZ_TARGETS); do \
+	  mkdir -p build/fuzz/corpus/$$target && \
+	  ./build/fuzz/r58267_fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=4096 \
+	    -artifact_prefix=build/fuzz/$$target- -print_final_stats=1 \
+	    build/fuzz/corpus/$$target fuzz/corpus/$$target || exit 1; \
+	done
 
 # The user's build: only the r58267 program, warnings not errors.
 release: demo-deps
