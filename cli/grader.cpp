@@ -160,6 +160,16 @@ Outcome Grade(long question, const std::vector<fs::path>& workbooks) {
     outcome.failed = fin.failed;
     outcome.error = fin.error;
   }
+  if (outcome.error) {
+    const auto exercice = r58267::CreeQuestion(question);
+    const auto fichiers = exercice->FichiersDeTravail();
+    for (std::int32_t i = 1; i <= fichiers->count() && static_cast<std::size_t>(i) <= workbooks.size(); ++i) {
+      if (outcome.error->description.rfind(fichiers->Item(i).NomDest + ": ", 0) == 0) {
+        std::error_code ignored;
+        outcome.workbook = fs::weakly_canonical(workbooks[static_cast<std::size_t>(i - 1)], ignored).string();
+      }
+    }
+  }
   return outcome;
 }
 

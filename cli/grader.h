@@ -30,6 +30,11 @@ struct Outcome {
   // The call that failed, and its error; empty when every call succeeded.
   std::string failed;
   std::optional<vb::Error> error;
+  // The workbook given by the user that the error is about, when it is
+  // about one of them, as an absolute path: the module names them by the
+  // names they are worked on under ("Thor International.xls"), which the
+  // user never sees.
+  std::string workbook;
   bool erreurGenerale = false;
   std::string causeErreur;
   bool bravoNuance = false;

@@ -112,6 +112,7 @@ nlohmann::ordered_json Json(const cli::Outcome& outcome, bool explain) {
     json["error"] = {{"number", outcome.error->number},
                      {"description", outcome.error->description},
                      {"source", outcome.error->source}};
+    if (!outcome.workbook.empty()) json["error"]["workbook"] = outcome.workbook;
   } else {
     json["passed"] = outcome.Passed();
     json["erreurGenerale"] = outcome.erreurGenerale;
@@ -128,6 +129,7 @@ void PrintText(const cli::Outcome& outcome, bool explain) {
     std::printf("%ld: %s failed: error %ld: %s\n  source: %s\n", outcome.question, outcome.failed.c_str(),
                 outcome.error->number, OneLine(outcome.error->description).c_str(),
                 OneLine(outcome.error->source).c_str());
+    if (!outcome.workbook.empty()) std::printf("  workbook: %s\n", OneLine(outcome.workbook).c_str());
   } else {
     std::printf(
         "%ld: %s\n  ErreurGenerale: %s\n  CauseErreur: %s\n  BravoNuance: %s\n  Complement: %zu line(s)\n",

@@ -41,6 +41,8 @@ expect version 0 '^r58267 [0-9]+\.[0-9]+\.[0-9]+$' -- "$r58267" --version
 echo '{"sheets": [' >"$scratch/broken.json"
 expect malformed 2 '"failed":"InitQuestion","error":\{"number":1004,.*"source":"DLL R58267 - CLASSE Question0705\\n\\r - SERVICE Prepare - OBJET ' \
   -- "$r58267" check 705 "$scratch/broken.json" --json
+expect names-the-workbook 2 '"workbook":"[^"]*/broken\.json"' \
+  -- "$r58267" check 717 "$samples/717/solved.json" "$scratch/broken.json" --json
 
 # Hostile input: every case must end quickly with a clear message, exactly
 # one JSON object with --json, and nothing left in the temporary folder.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
 #include "e2e/control_clsid.h"
 #include "win/text.h"
@@ -138,6 +140,28 @@ void ReadComplement(IDispatch* list, Outcome& outcome) {
   }
 }
 
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The document whose working copy the error's description starts with.
+std::string WorkbookOf(const CallError& error, const WorkingFolder& folder,
+                       const std::vector<fs::path>& documents) {
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(folder.Path(), ignored)) {
+    if (error.description.rfind(win::Utf8(entry.path().filename().wstring()) + ": ", 0) != 0) continue;
+    const std::string copy = ReadAll(entry.path());
+    for (const auto& document : documents) {
+      if (ReadAll(document) != copy) continue;
+      std::string path = win::Utf8(document.wstring());
+      if (path.rfind("Z:", 0) == 0) path.erase(0, 2);
+      return path;
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 bool Outcome::Passed() const {
@@ -229,6 +253,7 @@ Outcome RunCase(IDispatch* module, HostExcel& excel, long question, const std::v
   Deliver(question, documents, folder);
   outcome.failed = InitQuestion(module, excel, question, folder);
   if (!outcome.failed) Correct(module, outcome);
+  if (outcome.failed) outcome.workbook = WorkbookOf(*outcome.failed, folder, documents);
   // Close whatever happened, keeping the first failure.
   Reply close = Call(module, L"Fermer");
   if (close.error && !outcome.failed) outcome.failed = close.error;

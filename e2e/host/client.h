@@ -58,6 +58,10 @@ struct Outcome {
   std::string causeErreur;
   bool bravoNuance = false;
   std::vector<std::string> complement;
+  // The document that a failed call's error is about, found by content
+  // among the files left in the working folder; a path on Wine's drive Z:
+  // is given as the Linux path it is.
+  std::string workbook;
 
   // No general error and no cause, or for question 709 the cause "D" with
   // BravoNuance, which is how that exercise says it was passed.

@@ -70,6 +70,7 @@ void PrintJson(const Outcome& outcome) {
     json["error"] = {{"number", outcome.failed->Number()},
                      {"description", outcome.failed->description},
                      {"source", outcome.failed->source}};
+    if (!outcome.workbook.empty()) json["error"]["workbook"] = outcome.workbook;
   } else {
     json["passed"] = outcome.Passed();
     json["erreurGenerale"] = outcome.erreurGenerale;
