@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "e2e/excel_server/late_bound.h"
 #include "e2e/excel_server/stand_in_dispatch.h"
 #include "sim/model.h"
 #include "win/text.h"
@@ -43,38 +44,9 @@ bool RegisterDialogClass() {
   return RegisterClassW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-class Control final : public IDispatch {
+class Control final : public LateBound {
  public:
   explicit Control(ControlTarget target) : target_(std::move(target)) {}
-  Control(const Control&) = delete;
-  Control& operator=(const Control&) = delete;
-  virtual ~Control() = default;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (iid != IID_IUnknown && iid != IID_IDispatch) {
-      *object = nullptr;
-      return E_NOINTERFACE;
-    }
-    *object = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const long left = --references_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT /*index*/, LCID /*locale*/, ITypeInfo** info) override {
-    if (info != nullptr) *info = nullptr;
-    return DISP_E_BADINDEX;
-  }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID /*iid*/, LPOLESTR* names, UINT count, LCID /*locale*/,
                                           DISPID* ids) override {
     if (names == nullptr || ids == nullptr || count != 1)
@@ -184,7 +156,6 @@ class Control final : public IDispatch {
   ControlTarget target_;
   std::vector<HWND> dialogs_;
   bool answering_ = true;
-  long references_ = 1;
 };
 
 }  // namespace

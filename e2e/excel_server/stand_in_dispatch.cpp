@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "e2e/excel_server/late_bound.h"
 #include "framework/remonte_erreur.h"
 #include "win/errors.h"
 #include "win/excel_members.h"
@@ -470,49 +471,21 @@ HRESULT ReportError(EXCEPINFO* exception) noexcept {
 }
 
 // One stand-in object served through IDispatch.
-class ServedObject final : public IDispatch {
+class ServedObject final : public LateBound {
  public:
   ServedObject(std::shared_ptr<excel::Object> object, std::string_view type)
-      : object_(std::move(object)), type_(type) {
+      : LateBound(&kServedObjectIid), object_(std::move(object)), type_(type) {
     gServed[object_.get()] = this;
     ++gLive;
   }
   ServedObject(const ServedObject&) = delete;
   ServedObject& operator=(const ServedObject&) = delete;
-  virtual ~ServedObject() {
+  ~ServedObject() override {
     gServed.erase(object_.get());
     --gLive;
   }
 
   [[nodiscard]] const std::shared_ptr<excel::Object>& StandIn() const { return object_; }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kServedObjectIid) {
-      *object = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const long left = --references_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
-
-  // No type information: clients bind late by name.
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT /*index*/, LCID /*locale*/, ITypeInfo** info) override {
-    if (info != nullptr) *info = nullptr;
-    return DISP_E_BADINDEX;
-  }
 
   // The member's DISPID, then its named arguments' (their positions).
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID /*iid*/, LPOLESTR* names, UINT count, LCID /*locale*/,
@@ -596,7 +569,6 @@ class ServedObject final : public IDispatch {
 
   std::shared_ptr<excel::Object> object_;
   std::string_view type_;
-  long references_ = 1;
 };
 
 vb::Variant StandInOf(vb::Variant value) {
