@@ -159,6 +159,10 @@ TEST_F(DesktopTest, BackslashPathsAndFolderCreationUpToTheLastSeparator) {
   desktop.DenyFolderCreation(folder.Text() + "interdit");
   EXPECT_FALSE(desktop.MakeSureDirectoryPathExists(folder.Text() + "interdit\\a\\"));
   EXPECT_FALSE(fs::exists(folder.Path() / "interdit"));
+
+  // A folder the system refuses (here a name too long) is a plain "no",
+  // not an error, whatever the reason.
+  EXPECT_FALSE(desktop.MakeSureDirectoryPathExists(folder.Text() + std::string(300, 'x') + "/"));
 }
 
 TEST_F(DesktopTest, SleepAdvancesTheSimulatedClockAtOnce) {
