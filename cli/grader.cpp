@@ -30,7 +30,7 @@ std::set<fs::path> gFolders;
 // the module takes a backslash for a folder separator, as on Windows.
 fs::path TemporaryFolder() {
   std::error_code error;
-  const fs::path folder = fs::temp_directory_path(error);
+  fs::path folder = fs::temp_directory_path(error);
   if (error) throw Refusal("no temporary folder: " + error.message() + " (check TMPDIR)");
   if (folder.string().find('\\') != std::string::npos) {
     throw Refusal("the temporary folder '" + folder.string() + "' holds a backslash, which the module " +
