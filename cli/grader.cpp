@@ -47,12 +47,14 @@ class Dossier {
  public:
   explicit Dossier(const std::string& role) {
     std::string pattern = (TemporaryFolder() / ("r58267-" + role + "-XXXXXX")).string();
+    // Made and registered under the lock, so that the signal watcher never
+    // misses a folder that exists.
+    const std::lock_guard lock(gFoldersMutex);
     if (::mkdtemp(pattern.data()) == nullptr) {
       throw Refusal("cannot create a working folder in '" + TemporaryFolder().string() +
                     "': " + std::generic_category().message(errno));
     }
     path_ = pattern;
-    const std::lock_guard lock(gFoldersMutex);
     gFolders.insert(path_);
   }
   ~Dossier() {
@@ -94,11 +96,11 @@ void CleanUpOnSignals() {
   std::thread([signals] {
     int signal = 0;
     if (sigwait(&signals, &signal) != 0) return;
-    {
-      const std::lock_guard lock(gFoldersMutex);
-      std::error_code ignored;
-      for (const auto& folder : gFolders) fs::remove_all(folder, ignored);
-    }
+    // The lock is kept until the process ends: no folder is made after
+    // these are removed.
+    const std::lock_guard lock(gFoldersMutex);
+    std::error_code ignored;
+    for (const auto& folder : gFolders) fs::remove_all(folder, ignored);
     // End as the signal would have ended the process.
     std::signal(signal, SIG_DFL);
     pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
