@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/grader.h"
+#include "cli/output.h"
 #include "module/codes_generaux.h"
 #include "questions/factory.h"
 #include "sim/document.h"
@@ -19,6 +20,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using cli::JsonLine;
+using cli::OneLine;
 
 constexpr int kExitPassed = 0;
 constexpr int kExitNotPassed = 1;
@@ -47,35 +50,6 @@ constexpr const char* kUsage =
 struct Usage {
   std::string message;
 };
-
-// A text on one line and safe for a terminal: line feeds and carriage
-// returns as \n and \r, every other control character (escape sequences,
-// NUL) as \xNN.
-std::string OneLine(const std::string& text) {
-  std::string line;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\n') {
-      line += "\\n";
-    } else if (c == '\r') {
-      line += "\\r";
-    } else if (byte < 0x20 || byte == 0x7F) {
-      constexpr const char* kDigits = "0123456789ABCDEF";
-      line += "\\x";
-      line += kDigits[byte >> 4];
-      line += kDigits[byte & 0xF];
-    } else {
-      line += c;
-    }
-  }
-  return line;
-}
-
-// One JSON object on one line, whatever the texts hold: bytes that are not
-// UTF-8 become U+FFFD instead of making the output fail.
-std::string JsonLine(const nlohmann::ordered_json& json) {
-  return json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-}
 
 const char* Bool(bool value) { return value ? "True" : "False"; }
 

@@ -140,11 +140,6 @@ void ReadComplement(IDispatch* list, Outcome& outcome) {
   }
 }
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // The document whose working copy the error's description starts with.
 std::string WorkbookOf(const CallError& error, const WorkingFolder& folder,
                        const std::vector<fs::path>& documents) {
@@ -163,6 +158,11 @@ std::string WorkbookOf(const CallError& error, const WorkingFolder& folder,
 }
 
 }  // namespace
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 bool Outcome::Passed() const {
   if (failed || erreurGenerale) return false;

@@ -68,6 +68,9 @@ struct Outcome {
   [[nodiscard]] bool Passed() const;
 };
 
+// The whole content of a file; empty when it cannot be read.
+std::string ReadAll(const std::filesystem::path& path);
+
 // The names the question delivers its working files under, in order.
 std::vector<std::wstring> NomsSource(long question);
 

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/output.h"
 #include "e2e/host/client.h"
 #include "e2e/host/suite.h"
 #include "win/text.h"
@@ -31,6 +32,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using cli::OneLine;
 using e2e::CallError;
 using e2e::Outcome;
 using win::ComPtr;
@@ -43,21 +45,6 @@ constexpr int kExitUsage = 64;
 int Usage(const std::string& message) {
   std::fprintf(stderr, "r58267: %s\n", message.c_str());
   return kExitUsage;
-}
-
-// A text on one line: line feeds and carriage returns written as escapes.
-std::string OneLine(const std::string& text) {
-  std::string line;
-  for (const char c : text) {
-    if (c == '\n') {
-      line += "\\n";
-    } else if (c == '\r') {
-      line += "\\r";
-    } else {
-      line += c;
-    }
-  }
-  return line;
 }
 
 const char* Bool(bool value) { return value ? "True" : "False"; }
@@ -78,7 +65,7 @@ void PrintJson(const Outcome& outcome) {
     json["bravoNuance"] = outcome.bravoNuance;
     json["complement"] = outcome.complement;
   }
-  std::printf("%s\n", json.dump().c_str());
+  std::printf("%s\n", cli::JsonLine(json).c_str());
 }
 
 void PrintText(const Outcome& outcome) {

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <nlohmann/json.hpp>
 
 #include "e2e/host/client.h"
@@ -100,11 +99,6 @@ std::vector<fs::path> Solved(const std::vector<Sample>& samples, long question) 
     if (sample.question == question && sample.passed) return sample.documents;
   }
   return {};
-}
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void WriteAll(const fs::path& path, const std::string& content) {
