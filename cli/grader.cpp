@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -25,6 +26,8 @@ namespace {
 // interrupted.
 std::mutex gFoldersMutex;
 std::set<fs::path> gFolders;
+// What else the signal watcher cleans up (LibreOffice processes).
+std::vector<void (*)() noexcept> gCleanUps;
 
 // The system's temporary folder, refused when the module could misread it:
 // the module takes a backslash for a folder separator, as on Windows.
@@ -101,11 +104,17 @@ void CleanUpOnSignals() {
     const std::lock_guard lock(gFoldersMutex);
     std::error_code ignored;
     for (const auto& folder : gFolders) fs::remove_all(folder, ignored);
+    for (const auto cleanUp : gCleanUps) cleanUp();
     // End as the signal would have ended the process.
     std::signal(signal, SIG_DFL);
     pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
     std::raise(signal);
   }).detach();
+}
+
+void AlsoOnSignal(void (*cleanUp)() noexcept) {
+  const std::lock_guard lock(gFoldersMutex);
+  gCleanUps.push_back(cleanUp);
 }
 
 bool Outcome::Passed() const {
@@ -124,13 +133,26 @@ std::vector<std::string> NomsLivres(long question) {
 }
 
 Outcome Grade(long question, const std::vector<fs::path>& workbooks) {
+  std::vector<Workbook> files;
+  for (const auto& path : workbooks) files.push_back({path, std::nullopt});
+  return Grade(question, files);
+}
+
+Outcome Grade(long question, const std::vector<Workbook>& workbooks) {
   Outcome outcome;
   outcome.question = question;
   const Dossier travail("travail");
   const Dossier modeles("modeles");
   const auto noms = NomsLivres(question);
   for (std::size_t i = 0; i < workbooks.size() && i < noms.size(); ++i) {
-    fs::copy_file(workbooks[i], travail.Path() / noms[i], fs::copy_options::overwrite_existing);
+    const fs::path destination = travail.Path() / noms[i];
+    if (workbooks[i].document) {
+      std::ofstream out(destination, std::ios::binary);
+      out << *workbooks[i].document;
+      if (!out.flush()) throw Refusal("cannot write in the working folder '" + travail.Path().string() + "'");
+    } else {
+      fs::copy_file(workbooks[i].file, destination, fs::copy_options::overwrite_existing);
+    }
   }
 
   sim::DesktopOptions options;
@@ -168,7 +190,8 @@ Outcome Grade(long question, const std::vector<fs::path>& workbooks) {
     for (std::int32_t i = 1; i <= fichiers->count() && static_cast<std::size_t>(i) <= workbooks.size(); ++i) {
       if (outcome.error->description.rfind(fichiers->Item(i).NomDest + ": ", 0) == 0) {
         std::error_code ignored;
-        outcome.workbook = fs::weakly_canonical(workbooks[static_cast<std::size_t>(i - 1)], ignored).string();
+        outcome.workbook =
+            fs::weakly_canonical(workbooks[static_cast<std::size_t>(i - 1)].file, ignored).string();
       }
     }
   }

@@ -24,6 +24,16 @@ class Refusal : public std::runtime_error {
 // From now on SIGINT, SIGTERM and SIGHUP remove the working folders before
 // they end the process. Call once, before any other thread starts.
 void CleanUpOnSignals();
+// Also runs cleanUp (outside any signal handler) when such a signal comes.
+void AlsoOnSignal(void (*cleanUp)() noexcept);
+
+// A workbook to grade: the user's file and, for a real workbook (.xls,
+// .xlsx, .ods), the document imported from it, which is what the module
+// then opens under the delivered name.
+struct Workbook {
+  std::filesystem::path file;
+  std::optional<std::string> document;
+};
 
 struct Outcome {
   long question = 0;
@@ -50,6 +60,7 @@ struct Outcome {
 std::vector<std::string> NomsLivres(long question);
 
 Outcome Grade(long question, const std::vector<std::filesystem::path>& workbooks);
+Outcome Grade(long question, const std::vector<Workbook>& workbooks);
 
 // One English sentence for the outcome's code; empty when there is none.
 std::string Explain(const Outcome& outcome);

@@ -1,5 +1,9 @@
 // r58267: the command-line host. It plays the host program on the embedded
-// stand-in: `check` grades a workbook, `demo` grades every sample.
+// stand-in: `check` grades a workbook, `batch` many learners' workbooks,
+// `import` prints the document a real workbook gives, `demo` grades every
+// sample.
+#include <unistd.h>
+
 #include <algorithm>
 #include <charconv>
 #include <csignal>
@@ -7,11 +11,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "cli/grader.h"
+#include "cli/office_session.h"
 #include "cli/output.h"
 #include "module/codes_generaux.h"
 #include "questions/factory.h"
@@ -28,23 +34,36 @@ constexpr int kExitNotPassed = 1;
 constexpr int kExitCallFailed = 2;
 constexpr int kExitUsage = 64;
 constexpr int kExitOutputError = 74;
+// Real workbooks are bigger than documents for the same content.
+constexpr std::uintmax_t kMaxRealWorkbookBytes = 64U << 20;
 
 constexpr const char* kUsage =
     "usage: r58267 check QUESTION WORKBOOK [WORKBOOK2] [--json] [--decimal-separator SEP] [--explain]\n"
+    "       r58267 batch QUESTION WORKBOOK... [--json] [--decimal-separator SEP]\n"
+    "       r58267 import WORKBOOK [--password PASSWORD]...\n"
     "       r58267 demo [--samples DIR]\n"
     "       r58267 causes\n"
     "       r58267 --help | --version\n"
     "\n"
-    "check  grades a workbook document for question QUESTION (701 to 719) as the host\n"
-    "       program does: InitQuestion, TestePoint, the outcome, Fermer and Quitter.\n"
+    "check  grades a workbook for question QUESTION (701 to 719) as the host program\n"
+    "       does: InitQuestion, TestePoint, the outcome, Fermer and Quitter. A workbook\n"
+    "       is a workbook document (JSON) or a real .xls, .xlsx or .ods file, told\n"
+    "       apart by content; real files are read through LibreOffice.\n"
     "       --json                 one JSON object on one line\n"
     "       --decimal-separator S  the regional decimal separator, \".\" (default) or \",\"\n"
     "       --explain              one sentence saying what the outcome's code means\n"
+    "batch  grades each learner's workbook (for a question that delivers two, each\n"
+    "       learner's two in turn) in one LibreOffice session: one CSV row per learner\n"
+    "       (file,passed,cause,explanation,error), or with --json one JSON line, then a\n"
+    "       summary of the causes on standard error; a progress bar on a terminal.\n"
+    "import prints the workbook document that a real workbook gives; --password\n"
+    "       names a password to try on protected sheets.\n"
     "demo   grades every sample workbook and compares with its expected outcome.\n"
     "causes prints the page of cause codes (Markdown) for the host's message writers.\n"
     "\n"
-    "exit status: 0 passed, 1 not passed, 2 a call failed, 64 bad usage or environment,\n"
-    "             74 the output could not be written.\n";
+    "exit status: 0 passed, 1 not passed, 2 a call failed or a workbook could not be read,\n"
+    "             64 bad usage or environment (LibreOffice missing), 74 the output could\n"
+    "             not be written. batch: 0 every workbook graded, 2 some could not be.\n";
 
 // Thrown for bad usage: one line for standard error.
 struct Usage {
@@ -70,12 +89,41 @@ void CheckReadable(const std::string& path) {
   if (status.type() == fs::file_type::directory) throw Usage{shown + "it is a folder"};
   if (error) throw Usage{shown + error.message()};
   if (status.type() != fs::file_type::regular) throw Usage{shown + "not a regular file"};
-  if (fs::file_size(path, error) > sim::kMaxDocumentBytes) {
-    throw Usage{shown + "larger than " + std::to_string(sim::kMaxDocumentBytes >> 20) +
-                " MB, the most a workbook document may be"};
-  }
   std::ifstream in(path);
   if (!in) throw Usage{shown + "permission denied or unreadable"};
+  const bool real = cli::KindOf(path) != office::FileKind::kDocument;
+  const std::uintmax_t most = real ? kMaxRealWorkbookBytes : sim::kMaxDocumentBytes;
+  if (fs::file_size(path, error) > most) {
+    throw Usage{shown + "larger than " + std::to_string(most >> 20) + " MB, the most " +
+                (real ? "a real workbook" : "a workbook document") + " may be"};
+  }
+}
+
+// A real workbook's failure to import, reported as a failed call would
+// be: error 1004 (what Excel's Workbooks.Open raises for a file it cannot
+// read), naming the user's file.
+cli::Outcome ImportFailure(long question, const fs::path& file, const std::string& message) {
+  cli::Outcome outcome;
+  outcome.question = question;
+  outcome.failed = "import";
+  outcome.error = vb::Error{1004, message, "r58267"};
+  std::error_code ignored;
+  outcome.workbook = fs::weakly_canonical(file, ignored).string();
+  return outcome;
+}
+
+// Grades one learner's workbooks; a real workbook that cannot be read
+// gives the failure of the "import" step.
+cli::Outcome GradeFiles(long question, const std::vector<fs::path>& files, cli::OfficeSession& session) {
+  std::vector<cli::Workbook> workbooks;
+  for (const auto& file : files) {
+    try {
+      workbooks.push_back(session.Prepare(file));
+    } catch (const office::ImportError& error) {
+      return ImportFailure(question, file, error.what());
+    }
+  }
+  return cli::Grade(question, workbooks);
 }
 
 nlohmann::ordered_json Json(const cli::Outcome& outcome, bool explain) {
@@ -153,7 +201,8 @@ int Check(const std::vector<std::string>& args) {
   }
 
   const vb::ScopedLocale locale(vb::Locale{separator});
-  const cli::Outcome outcome = cli::Grade(question, workbooks);
+  cli::OfficeSession session;
+  const cli::Outcome outcome = GradeFiles(question, workbooks, session);
   if (json) {
     std::printf("%s\n", JsonLine(Json(outcome, explain)).c_str());
   } else {
@@ -161,6 +210,157 @@ int Check(const std::vector<std::string>& args) {
   }
   if (!outcome.failed.empty()) return kExitCallFailed;
   return outcome.Passed() ? kExitPassed : kExitNotPassed;
+}
+
+// RFC 4180: a field with a comma, a quote or a line break is quoted.
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) {
+    quoted += c;
+    if (c == '"') quoted += '"';
+  }
+  return quoted + "\"";
+}
+
+// The bar on standard error while a batch runs, when that is a terminal.
+class Progress {
+ public:
+  explicit Progress(std::size_t total) : total_(total), shown_(::isatty(STDERR_FILENO) == 1) {}
+  void Show(std::size_t done, const std::string& file) const {
+    if (!shown_) return;
+    constexpr std::size_t kWidth = 30;
+    const std::size_t filled = total_ == 0 ? kWidth : done * kWidth / total_;
+    std::string name = OneLine(fs::path(file).filename().string());
+    if (name.size() > 40) name = name.substr(0, 37) + "...";
+    std::fprintf(stderr, "\r\033[K[%s%s] %zu/%zu %s", std::string(filled, '#').c_str(),
+                 std::string(kWidth - filled, '.').c_str(), done, total_, name.c_str());
+    std::fflush(stderr);
+  }
+  void Clear() const {
+    if (shown_) std::fprintf(stderr, "\r\033[K");
+  }
+
+ private:
+  std::size_t total_;
+  bool shown_;
+};
+
+int Batch(const std::vector<std::string>& args) {
+  std::vector<std::string> positional;
+  bool json = false;
+  char separator = '.';
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--json") {
+      json = true;
+    } else if (args[i] == "--decimal-separator") {
+      if (i + 1 == args.size()) throw Usage{"--decimal-separator needs a value, \".\" or \",\""};
+      const std::string& value = args[++i];
+      if (value != "." && value != ",")
+        throw Usage{"--decimal-separator must be \".\" or \",\", not '" + OneLine(value) + "'"};
+      separator = value[0];
+    } else if (args[i].size() > 1 && args[i][0] == '-') {
+      throw Usage{"unknown option '" + OneLine(args[i]) + "'"};
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (positional.size() < 2) throw Usage{"batch takes QUESTION WORKBOOK..."};
+  const long question = ParseQuestion(positional[0]);
+  const auto noms = cli::NomsLivres(question);
+  if (noms.empty()) throw Usage{"question " + std::to_string(question) + " is not available in this build"};
+  const std::vector<std::string> files(positional.begin() + 1, positional.end());
+  if (files.size() % noms.size() != 0) {
+    throw Usage{"question " + std::to_string(question) + " takes " + std::to_string(noms.size()) +
+                " workbooks per learner: give them in turn"};
+  }
+
+  const vb::ScopedLocale locale(vb::Locale{separator});
+  cli::OfficeSession session;
+  const Progress progress(files.size());
+  std::map<std::string, int> causes;
+  std::size_t passed = 0;
+  std::size_t ungraded = 0;
+  if (!json) std::printf("file,passed,cause,explanation,error\n");
+  for (std::size_t first = 0; first < files.size(); first += noms.size()) {
+    std::vector<fs::path> learner(files.begin() + static_cast<std::ptrdiff_t>(first),
+                                  files.begin() + static_cast<std::ptrdiff_t>(first + noms.size()));
+    std::string shown = files[first];
+    for (std::size_t k = 1; k < learner.size(); ++k) shown += "+" + files[first + k];
+    progress.Show(first, shown);
+    cli::Outcome outcome;
+    try {
+      for (const auto& file : learner) CheckReadable(file.string());
+      outcome = GradeFiles(question, learner, session);
+    } catch (const Usage& usage) {  // this file only: the batch goes on
+      outcome = ImportFailure(question, learner.front(), usage.message);
+    }
+    const bool graded = outcome.failed.empty();
+    const std::string error =
+        graded ? ""
+               : outcome.failed + " failed: " + outcome.error->description +
+                     (outcome.workbook.empty() || outcome.failed == "import" ? ""
+                                                                             : " (" + outcome.workbook + ")");
+    const std::string explanation = graded ? cli::Explain(outcome) : "";
+    if (graded) {
+      ++causes[outcome.Passed()              ? "(passed)"
+               : outcome.causeErreur.empty() ? "(general error)"
+                                             : outcome.causeErreur];
+      passed += outcome.Passed() ? 1 : 0;
+    } else {
+      ++ungraded;
+    }
+    if (json) {
+      nlohmann::ordered_json line;
+      line["file"] = shown;
+      line["passed"] = graded ? nlohmann::ordered_json(outcome.Passed()) : nullptr;
+      line["cause"] = graded ? nlohmann::ordered_json(outcome.causeErreur) : nullptr;
+      line["explanation"] = graded ? nlohmann::ordered_json(explanation) : nullptr;
+      line["error"] = graded ? nullptr : nlohmann::ordered_json(error);
+      std::printf("%s\n", JsonLine(line).c_str());
+    } else {
+      std::printf("%s,%s,%s,%s,%s\n", CsvField(OneLine(shown)).c_str(),
+                  graded ? (outcome.Passed() ? "true" : "false") : "",
+                  CsvField(OneLine(outcome.causeErreur)).c_str(), CsvField(OneLine(explanation)).c_str(),
+                  CsvField(OneLine(error)).c_str());
+    }
+    std::fflush(stdout);
+  }
+  progress.Clear();
+  const std::size_t learners = files.size() / noms.size();
+  std::fprintf(stderr, "%zu learner(s): %zu passed, %zu not passed, %zu could not be graded\n", learners,
+               passed, learners - passed - ungraded, ungraded);
+  for (const auto& [cause, count] : causes)
+    std::fprintf(stderr, "  %-16s %d\n", OneLine(cause).c_str(), count);
+  return ungraded == 0 ? kExitPassed : kExitCallFailed;
+}
+
+int Import(const std::vector<std::string>& args) {
+  office::ImportOptions options;
+  std::vector<std::string> positional;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--password") {
+      if (i + 1 == args.size()) throw Usage{"--password needs a value"};
+      options.passwords.push_back(args[++i]);
+    } else if (args[i].size() > 1 && args[i][0] == '-') {
+      throw Usage{"unknown option '" + OneLine(args[i]) + "'"};
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (positional.size() != 1) throw Usage{"import takes one WORKBOOK"};
+  CheckReadable(positional[0]);
+  if (cli::KindOf(positional[0]) == office::FileKind::kDocument) {
+    throw Usage{"'" + OneLine(positional[0]) + "' is not an .xls, .xlsx or .ods workbook"};
+  }
+  cli::OfficeSession session;
+  try {
+    std::printf("%s\n", session.Import(positional[0], options).dump(1).c_str());
+  } catch (const office::ImportError& error) {
+    std::fprintf(stderr, "r58267: %s\n", OneLine(error.what()).c_str());
+    return kExitCallFailed;
+  }
+  return kExitPassed;
 }
 
 // The workbooks of a sample entry: "file", or "files" for a question that
@@ -263,6 +463,8 @@ int Run(const std::vector<std::string>& args) {
     return kExitPassed;
   }
   if (args[0] == "check") return Check({args.begin() + 1, args.end()});
+  if (args[0] == "batch") return Batch({args.begin() + 1, args.end()});
+  if (args[0] == "import") return Import({args.begin() + 1, args.end()});
   if (args[0] == "causes") {
     if (args.size() != 1) throw Usage{"causes takes no argument"};
     return Causes();

@@ -1,0 +1,586 @@
+// The records of an .xls file that LibreOffice does not import: the sheet
+// names in order, the active sheet (WINDOW1) and every sheet's data
+// consolidation settings (DCON with its DCONREF, DCONNAME and DCONBIN
+// sources).
+//
+// An .xls file is a compound file (OLE2, [MS-CFB]) whose "Workbook" stream
+// holds BIFF8 records ([MS-XLS]). Both layers are read with every offset,
+// sector index, chain and length checked against the bytes at hand: a
+// malformed file throws FileFormatError, never reads out of bounds, never
+// loops and never allocates more than the file can hold.
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "office/file_records.h"
+
+namespace office {
+namespace {
+
+[[noreturn]] void Fail(const std::string& message) { throw FileFormatError(message); }
+
+// Callers check the bounds first.
+std::uint16_t Le16(std::string_view bytes, std::size_t at) {
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                    static_cast<unsigned char>(bytes[at + 1]) << 8);
+}
+
+std::uint32_t Le32(std::string_view bytes, std::size_t at) {
+  return static_cast<std::uint32_t>(Le16(bytes, at)) | static_cast<std::uint32_t>(Le16(bytes, at + 2)) << 16;
+}
+
+std::string Utf8(std::u16string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;  // a lone surrogate
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | c >> 6);
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | c >> 12);
+      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | c >> 18);
+      out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Compound file
+
+constexpr std::uint32_t kMaxRegularSector = 0xFFFFFFFA;
+constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
+constexpr std::size_t kHeaderSize = 512;
+constexpr std::size_t kDirectoryEntrySize = 128;
+constexpr std::size_t kMiniSectorSize = 64;
+constexpr std::size_t kMiniStreamCutoff = 4096;  // smaller streams live in the mini stream
+constexpr std::uint8_t kStreamObject = 2;
+constexpr std::uint8_t kRootObject = 5;
+constexpr std::uint32_t kNoEntry = 0xFFFFFFFF;
+
+struct DirectoryEntry {
+  std::u16string name;
+  std::uint8_t type = 0;
+  std::uint32_t left = kNoEntry;
+  std::uint32_t right = kNoEntry;
+  std::uint32_t child = kNoEntry;
+  std::uint32_t start = kEndOfChain;
+  std::uint64_t size = 0;
+};
+
+class CompoundFile {
+ public:
+  explicit CompoundFile(std::string_view file);
+
+  // The stream `name` directly under the root storage.
+  [[nodiscard]] std::string Stream(std::u16string_view name) const;
+
+ private:
+  // The sectors of the chain from `start`, following `table`: `count`
+  // sectors, or up to the end of the chain when there is no count.
+  [[nodiscard]] std::vector<std::uint32_t> Chain(const std::vector<std::uint32_t>& table, std::uint32_t start,
+                                                 std::optional<std::size_t> count,
+                                                 const std::string& what) const;
+  // `size` bytes from the regular sectors of the chain from `start`.
+  [[nodiscard]] std::string ReadRegular(std::uint32_t start, std::uint64_t size,
+                                        const std::string& what) const;
+  // The bytes of sector `sector` (`length` of them, at most a sector).
+  [[nodiscard]] std::string_view Sector(std::uint32_t sector, std::size_t length,
+                                        const std::string& what) const;
+  void ReadFat();
+  void ReadDirectory();
+
+  std::string_view file_;
+  std::size_t sectorSize_ = 512;
+  std::size_t sectorCount_ = 0;  // sectors at least partly present in the file
+  bool version4_ = false;
+  std::vector<std::uint32_t> fat_;
+  std::vector<DirectoryEntry> entries_;
+};
+
+CompoundFile::CompoundFile(std::string_view file) : file_(file) {
+  static constexpr std::string_view kSignature("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+  if (file.size() < kHeaderSize || file.substr(0, 8) != kSignature || Le16(file, 0x1C) != 0xFFFE) {
+    Fail("not an OLE2 compound file");
+  }
+  const std::uint16_t sectorShift = Le16(file, 0x1E);
+  if ((sectorShift != 9 && sectorShift != 12) || Le16(file, 0x20) != 6) Fail("unsupported OLE2 sector size");
+  sectorSize_ = std::size_t{1} << sectorShift;
+  version4_ = sectorShift == 12;
+  // The header fills the first sector; sector n starts at (n + 1) sectors.
+  if (file.size() < sectorSize_) Fail("the compound file is truncated");
+  sectorCount_ = (file.size() - sectorSize_ + sectorSize_ - 1) / sectorSize_;
+  ReadFat();
+  ReadDirectory();
+}
+
+std::string_view CompoundFile::Sector(std::uint32_t sector, std::size_t length,
+                                      const std::string& what) const {
+  if (sector >= sectorCount_) Fail("the " + what + " points past the end of the file");
+  const std::size_t at = (std::size_t{sector} + 1) * sectorSize_;
+  if (file_.size() - at < length) Fail("the " + what + " is truncated");
+  return file_.substr(at, length);
+}
+
+void CompoundFile::ReadFat() {
+  const std::uint32_t fatSectors = Le32(file_, 0x2C);
+  if (fatSectors > sectorCount_) Fail("the FAT is larger than the file");
+  std::vector<std::uint32_t> fatSectorList;
+  fatSectorList.reserve(fatSectors);
+  for (std::size_t i = 0; i < 109 && fatSectorList.size() < fatSectors; ++i) {
+    fatSectorList.push_back(Le32(file_, 0x4C + 4 * i));
+  }
+  // The FAT sectors beyond the 109 of the header are listed in DIFAT
+  // sectors: a sector's last entry is the next DIFAT sector.
+  std::vector<bool> seen(sectorCount_, false);
+  std::uint32_t difat = Le32(file_, 0x44);
+  const std::size_t perDifatSector = sectorSize_ / 4 - 1;
+  while (fatSectorList.size() < fatSectors) {
+    if (difat >= sectorCount_) Fail("the DIFAT points past the end of the file");
+    if (seen[difat]) Fail("the DIFAT has a loop in its sector chain");
+    seen[difat] = true;
+    const std::string_view sector = Sector(difat, sectorSize_, "DIFAT");
+    for (std::size_t i = 0; i < perDifatSector && fatSectorList.size() < fatSectors; ++i) {
+      fatSectorList.push_back(Le32(sector, 4 * i));
+    }
+    difat = Le32(sector, 4 * perDifatSector);
+  }
+  fat_.reserve(fatSectorList.size() * (sectorSize_ / 4));
+  for (const std::uint32_t fatSector : fatSectorList) {
+    const std::string_view sector = Sector(fatSector, sectorSize_, "FAT");
+    for (std::size_t i = 0; i < sectorSize_; i += 4) fat_.push_back(Le32(sector, i));
+  }
+}
+
+std::vector<std::uint32_t> CompoundFile::Chain(const std::vector<std::uint32_t>& table, std::uint32_t start,
+                                               std::optional<std::size_t> count,
+                                               const std::string& what) const {
+  std::vector<std::uint32_t> chain;
+  std::vector<bool> seen(table.size(), false);
+  for (std::uint32_t sector = start; !count || chain.size() < *count; sector = table[sector]) {
+    if (sector == kEndOfChain) {
+      if (count) Fail("the " + what + " is truncated");
+      break;
+    }
+    if (sector > kMaxRegularSector || sector >= table.size())
+      Fail("the " + what + " has a broken sector chain");
+    if (seen[sector]) Fail("the " + what + " has a loop in its sector chain");
+    seen[sector] = true;
+    chain.push_back(sector);
+  }
+  return chain;
+}
+
+std::string CompoundFile::ReadRegular(std::uint32_t start, std::uint64_t size,
+                                      const std::string& what) const {
+  if (size > file_.size()) Fail("the " + what + " is larger than the file");
+  std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(size));
+  for (const std::uint32_t sector : Chain(fat_, start, (size + sectorSize_ - 1) / sectorSize_, what)) {
+    bytes += Sector(sector, std::min(sectorSize_, static_cast<std::size_t>(size) - bytes.size()), what);
+  }
+  return bytes;
+}
+
+void CompoundFile::ReadDirectory() {
+  std::string directory;
+  for (const std::uint32_t sector : Chain(fat_, Le32(file_, 0x30), std::nullopt, "directory")) {
+    directory += Sector(sector, sectorSize_, "directory");
+  }
+  for (std::size_t at = 0; at + kDirectoryEntrySize <= directory.size(); at += kDirectoryEntrySize) {
+    const std::string_view raw = std::string_view(directory).substr(at, kDirectoryEntrySize);
+    DirectoryEntry entry;
+    // The name: UTF-16, its length in bytes counting the final NUL.
+    const std::uint16_t nameBytes = Le16(raw, 0x40);
+    if (nameBytes >= 2 && nameBytes <= 64 && nameBytes % 2 == 0) {
+      for (std::size_t i = 0; i + 2 < nameBytes; i += 2) entry.name += static_cast<char16_t>(Le16(raw, i));
+    }
+    entry.type = static_cast<std::uint8_t>(raw[0x42]);
+    entry.left = Le32(raw, 0x44);
+    entry.right = Le32(raw, 0x48);
+    entry.child = Le32(raw, 0x4C);
+    entry.start = Le32(raw, 0x74);
+    // Version 3 files may leave garbage in the high half of the size.
+    entry.size = version4_ ? (std::uint64_t{Le32(raw, 0x7C)} << 32 | Le32(raw, 0x78)) : Le32(raw, 0x78);
+    entries_.push_back(std::move(entry));
+  }
+  if (entries_.empty() || entries_[0].type != kRootObject)
+    Fail("the compound file has no root directory entry");
+}
+
+bool SameName(std::u16string_view a, std::u16string_view b) {
+  const auto upper = [](char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char16_t x, char16_t y) { return upper(x) == upper(y); });
+}
+
+std::string CompoundFile::Stream(std::u16string_view name) const {
+  // The children of a storage form a binary tree through left and right.
+  const DirectoryEntry* found = nullptr;
+  std::vector<bool> seen(entries_.size(), false);
+  std::vector<std::uint32_t> pending{entries_[0].child};
+  while (!pending.empty() && found == nullptr) {
+    const std::uint32_t id = pending.back();
+    pending.pop_back();
+    if (id == kNoEntry) continue;
+    if (id >= entries_.size() || seen[id]) Fail("the compound file directory is corrupt");
+    seen[id] = true;
+    const DirectoryEntry& entry = entries_[id];
+    if (entry.type == kStreamObject && SameName(entry.name, name)) found = &entry;
+    pending.push_back(entry.left);
+    pending.push_back(entry.right);
+  }
+  const std::string what = Utf8(name) + " stream";
+  if (found == nullptr) Fail("no " + what + " (not an Excel 97-2003 workbook)");
+  if (found->size >= kMiniStreamCutoff) return ReadRegular(found->start, found->size, what);
+
+  // A small stream: 64-byte sectors of the mini stream (the root entry's
+  // data), chained by the mini FAT.
+  const std::string miniStream = ReadRegular(entries_[0].start, entries_[0].size, "mini stream");
+  std::vector<std::uint32_t> miniFat;
+  for (const std::uint32_t sector : Chain(fat_, Le32(file_, 0x3C), Le32(file_, 0x40), "mini FAT")) {
+    const std::string_view bytes = Sector(sector, sectorSize_, "mini FAT");
+    for (std::size_t i = 0; i < sectorSize_; i += 4) miniFat.push_back(Le32(bytes, i));
+  }
+  const auto size = static_cast<std::size_t>(found->size);
+  std::string bytes;
+  bytes.reserve(size);
+  for (const std::uint32_t sector :
+       Chain(miniFat, found->start, (size + kMiniSectorSize - 1) / kMiniSectorSize, what)) {
+    const std::size_t at = std::size_t{sector} * kMiniSectorSize;
+    const std::size_t length = std::min(kMiniSectorSize, size - bytes.size());
+    if (at >= miniStream.size() || miniStream.size() - at < length) Fail("the " + what + " is truncated");
+    bytes.append(miniStream, at, length);
+  }
+  return bytes;
+}
+
+// ---------------------------------------------------------------------------
+// BIFF8 records
+
+constexpr std::uint16_t kBof = 0x0809;
+constexpr std::uint16_t kEof = 0x000A;
+constexpr std::uint16_t kContinue = 0x003C;
+constexpr std::uint16_t kFilePass = 0x002F;
+constexpr std::uint16_t kBoundSheet = 0x0085;
+constexpr std::uint16_t kWindow1 = 0x003D;
+constexpr std::uint16_t kDCon = 0x0050;
+constexpr std::uint16_t kDConRef = 0x0051;
+constexpr std::uint16_t kDConName = 0x0052;
+constexpr std::uint16_t kDConBin = 0x01B5;
+constexpr std::uint16_t kBiff8 = 0x0600;
+constexpr std::uint16_t kGlobalsSubstream = 0x0005;
+
+// One record with the CONTINUE records after it: the body in fragments,
+// read as one. A string whose characters run into the next fragment starts
+// there again with a flags byte (compressed or UTF-16).
+class Record {
+ public:
+  Record(std::uint16_t type, std::size_t offset) : type_(type), offset_(offset) {}
+
+  [[nodiscard]] std::uint16_t Type() const { return type_; }
+  void AddFragment(std::string_view body) { fragments_.push_back(body); }
+
+  std::uint8_t U8() {
+    NextFragmentIfDone();
+    if (at_ == Fragment().size()) TooShort();
+    return static_cast<std::uint8_t>(Fragment()[at_++]);
+  }
+  // Low byte first: the operands of | have no set order of evaluation.
+  std::uint16_t U16() {
+    const std::uint8_t low = U8();
+    return static_cast<std::uint16_t>(low | U8() << 8);
+  }
+  std::uint32_t U32() {
+    const std::uint16_t low = U16();
+    return low | static_cast<std::uint32_t>(U16()) << 16;
+  }
+  void Skip(std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) (void)U8();
+  }
+
+  // `count` characters after a flags byte whose bit 0 means UTF-16LE
+  // rather than 8-bit Latin-1 (XLUnicodeStringNoCch).
+  std::u16string Characters(std::size_t count) {
+    bool wide = (U8() & 1) != 0;
+    std::u16string text;
+    while (text.size() < count) {
+      if (at_ == Fragment().size()) {
+        if (index_ + 1 == fragments_.size()) TooShort();
+        ++index_;
+        at_ = 0;
+        wide = (U8() & 1) != 0;
+        continue;
+      }
+      const std::size_t width = wide ? 2 : 1;
+      if (Fragment().size() - at_ < width) TooShort();
+      text +=
+          static_cast<char16_t>(wide ? Le16(Fragment(), at_) : static_cast<unsigned char>(Fragment()[at_]));
+      at_ += width;
+    }
+    return text;
+  }
+  std::u16string ShortString() { return Characters(U8()); }  // ShortXLUnicodeString
+  std::u16string String() { return Characters(U16()); }      // XLUnicodeString
+
+ private:
+  [[nodiscard]] std::string_view Fragment() const { return fragments_[index_]; }
+  void NextFragmentIfDone() {
+    while (at_ == Fragment().size() && index_ + 1 < fragments_.size()) {
+      ++index_;
+      at_ = 0;
+    }
+  }
+  [[noreturn]] void TooShort() const {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string type = "0x";
+    for (int shift = 12; shift >= 0; shift -= 4) type += kHex[type_ >> shift & 0xF];
+    Fail("record " + type + " at offset " + std::to_string(offset_) + " is shorter than its contents");
+  }
+
+  std::uint16_t type_;
+  std::size_t offset_;
+  std::vector<std::string_view> fragments_;
+  std::size_t index_ = 0;
+  std::size_t at_ = 0;
+};
+
+// The records of the Workbook stream from a position on.
+class RecordReader {
+ public:
+  RecordReader(std::string_view stream, std::size_t at) : stream_(stream), at_(at) {}
+
+  [[nodiscard]] std::size_t Position() const { return at_; }
+
+  Record Next() {
+    Record record(Header(), at_);
+    record.AddFragment(Body());
+    while (stream_.size() - at_ >= 4 && Le16(stream_, at_) == kContinue) {
+      (void)Header();
+      record.AddFragment(Body());
+    }
+    return record;
+  }
+
+ private:
+  std::uint16_t Header() {
+    if (stream_.size() - at_ < 4) Fail("the Workbook stream is truncated");
+    length_ = Le16(stream_, at_ + 2);
+    return Le16(stream_, at_);
+  }
+  std::string_view Body() {
+    if (stream_.size() - at_ - 4 < length_) {
+      Fail("a record at offset " + std::to_string(at_) + " runs past the end of the Workbook stream");
+    }
+    const std::string_view body = stream_.substr(at_ + 4, length_);
+    at_ += 4 + length_;
+    return body;
+  }
+
+  std::string_view stream_;
+  std::size_t at_;
+  std::uint16_t length_ = 0;
+};
+
+// DConFile, a VirtualPath: the sheet, or workbook and sheet, a source lives
+// in. 0x02 (and 0x03, its older form) starts a sheet of this workbook: the
+// rest is the sheet name. 0x01 starts an encoded path, where 0x01 X stands
+// for "X:\" ("\\" for a UNC server when X is '@'), 0x02 for the drive root,
+// 0x03 for a folder separator, 0x04 for "..\", 0x05 n for n characters of a
+// URL taken as they are; 0x06 to 0x08 (startup, alternate startup and library
+// folders) have no text. "[book.xls]Sheet" ends the path. Anything else is a
+// plain name.
+std::string DecodeSourceFile(std::u16string_view path) {
+  if (path.empty()) return {};
+  if (path[0] == 0x02 || path[0] == 0x03) return Utf8(path.substr(1));
+  if (path[0] != 0x01) return Utf8(path);
+  std::u16string text;
+  for (std::size_t i = 1; i < path.size(); ++i) {
+    switch (path[i]) {
+      case 0x01:
+        if (i + 1 < path.size()) {
+          const char16_t volume = path[++i];
+          if (volume == u'@') {
+            text += u"\\\\";
+          } else {
+            text += volume;
+            text += u":\\";
+          }
+        }
+        break;
+      case 0x02:
+      case 0x03:
+        text += u'\\';
+        break;
+      case 0x04:
+        text += u"..\\";
+        break;
+      case 0x05:
+        if (i + 1 < path.size()) {
+          ++i;
+          const std::size_t count = std::min<std::size_t>(path[i], path.size() - i - 1);
+          text += path.substr(i + 1, count);
+          i += count;
+        }
+        break;
+      case 0x06:
+      case 0x07:
+      case 0x08:
+        break;
+      default:
+        text += path[i];
+    }
+  }
+  return Utf8(text);
+}
+
+// "'Semestre 1'!Ventes": a defined name, with the sheet or workbook that
+// holds it unless it belongs to this workbook as a whole.
+std::string NameSource(const std::string& name, const std::string& place) {
+  if (place.empty()) return name;
+  std::string prefix = QualifiedReference(place, 1, 1, 1, 1);  // "'place'!$A$1"
+  prefix.resize(prefix.size() - 4);
+  return prefix + name;
+}
+
+// The DConFile of a DCONNAME or DCONBIN record: none for a name of this
+// workbook as a whole.
+std::string OptionalSourceFile(Record& record) {
+  const std::uint16_t length = record.U16();
+  return length == 0 ? std::string() : DecodeSourceFile(record.Characters(length));
+}
+
+// DCon.iiftab → XlConsolidationFunction: average, count nums, count, max,
+// min, product, stdev, stdevp, sum, var, varp.
+constexpr std::array<long, 11> kFunctions{-4106, -4113, -4112, -4136, -4139, -4149,
+                                          -4155, -4156, -4157, -4164, -4165};
+
+constexpr std::array<std::string_view, 14> kBuiltInNames{
+    "Consolidate_Area", "Auto_Open",       "Auto_Close",   "Extract",        "Database",
+    "Criteria",         "Print_Area",      "Print_Titles", "Recorder",       "Data_Form",
+    "Auto_Activate",    "Auto_Deactivate", "Sheet_Title",  "_FilterDatabase"};
+
+// The consolidation records of a sheet substream: true when `record` was one.
+bool ReadConsolidationRecord(Record& record, std::optional<Consolidation>& consolidation) {
+  const std::uint16_t type = record.Type();
+  if (type != kDCon && type != kDConRef && type != kDConName && type != kDConBin) return false;
+  if (!consolidation) consolidation.emplace();
+  if (type == kDCon) {
+    const std::uint16_t function = record.U16();
+    if (function >= kFunctions.size())
+      Fail("unknown data consolidation function " + std::to_string(function));
+    consolidation->function = kFunctions[function];
+    consolidation->leftColumn = record.U16() != 0;
+    consolidation->topRow = record.U16() != 0;
+    consolidation->createLinks = record.U16() != 0;
+  } else if (type == kDConRef) {
+    const long firstRow = record.U16();
+    const long lastRow = record.U16();
+    const long firstColumn = record.U8();
+    const long lastColumn = record.U8();
+    const std::uint16_t length = record.U16();
+    const std::string place = DecodeSourceFile(record.Characters(length));
+    consolidation->sources.push_back(
+        QualifiedReference(place, firstRow + 1, firstColumn + 1, lastRow + 1, lastColumn + 1));
+  } else if (type == kDConName) {
+    const std::string name = Utf8(record.String());
+    consolidation->sources.push_back(NameSource(name, OptionalSourceFile(record)));
+  } else {
+    const std::uint8_t builtIn = record.U8();
+    if (builtIn >= kBuiltInNames.size()) Fail("unknown built-in name " + std::to_string(builtIn));
+    record.Skip(3);
+    consolidation->sources.push_back(
+        NameSource(std::string(kBuiltInNames[builtIn]), OptionalSourceFile(record)));
+  }
+  return true;
+}
+
+struct SheetEntry {
+  std::string name;
+  std::uint32_t position;  // of the sheet's BOF in the Workbook stream
+};
+
+// A sheet substream, BOF to EOF; charts embedded in it are substreams of
+// their own, nested. Returns the position after its EOF.
+std::size_t ReadSheet(std::string_view stream, const SheetEntry& sheet, FileRecords& records) {
+  RecordReader reader(stream, sheet.position);
+  if (reader.Next().Type() != kBof) Fail("sheet \"" + sheet.name + "\" does not start with a BOF record");
+  std::optional<Consolidation> consolidation;
+  for (int depth = 1; depth > 0;) {
+    Record record = reader.Next();
+    if (record.Type() == kBof) {
+      ++depth;
+    } else if (record.Type() == kEof) {
+      --depth;
+    } else if (depth == 1) {
+      (void)ReadConsolidationRecord(record, consolidation);
+    }
+  }
+  if (consolidation) records.consolidations[sheet.name] = std::move(*consolidation);
+  return reader.Position();
+}
+
+}  // namespace
+
+FileRecords ReadXlsRecords(std::string_view bytes) {
+  const std::string stream = CompoundFile(bytes).Stream(u"Workbook");
+  RecordReader reader(stream, 0);
+  Record bof = reader.Next();
+  if (bof.Type() != kBof) Fail("the Workbook stream does not start with a BOF record");
+  if (bof.U16() != kBiff8) Fail("not a BIFF8 (Excel 97-2003) workbook");
+  if (bof.U16() != kGlobalsSubstream) Fail("the Workbook stream does not start with the workbook globals");
+
+  FileRecords records;
+  std::vector<SheetEntry> sheets;
+  std::optional<std::uint16_t> activeTab;
+  for (;;) {
+    Record record = reader.Next();
+    if (record.Type() == kEof) break;
+    if (record.Type() == kFilePass) Fail("the workbook is encrypted");
+    if (record.Type() == kBoundSheet) {
+      const std::uint32_t position = record.U32();
+      record.Skip(2);  // visibility, sheet type
+      sheets.push_back({Utf8(record.ShortString()), position});
+      records.sheetNames.push_back(sheets.back().name);
+    } else if (record.Type() == kWindow1 && !activeTab) {
+      record.Skip(10);
+      activeTab = record.U16();
+    }
+  }
+  if (activeTab && *activeTab < sheets.size()) records.activeSheet = *activeTab;
+
+  // Sheet substreams follow the globals, one after the other; reading them
+  // in stream order and refusing overlaps reads every byte once.
+  std::vector<const SheetEntry*> byPosition;
+  for (const SheetEntry& sheet : sheets) byPosition.push_back(&sheet);
+  std::stable_sort(byPosition.begin(), byPosition.end(),
+                   [](const SheetEntry* a, const SheetEntry* b) { return a->position < b->position; });
+  std::size_t end = reader.Position();
+  for (const SheetEntry* sheet : byPosition) {
+    if (sheet->position >= stream.size())
+      Fail("sheet \"" + sheet->name + "\" starts past the end of the Workbook stream");
+    if (sheet->position < end)
+      Fail("sheet \"" + sheet->name + "\" overlaps another part of the Workbook stream");
+    end = ReadSheet(stream, *sheet, records);
+  }
+  return records;
+}
+
+}  // namespace office

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# The command line on real workbooks: check, batch and import on .xls and
+# .xlsx files, and LibreOffice never left behind, by concurrent runs nor by
+# an interrupted one.
+set -u
+r58267=$1
+samples=$2
+failures=0
+total=0
+scratch=$(mktemp -d)
+soffice=/usr/lib/libreoffice/program/soffice.bin
+cleanup() {
+  pkill -KILL -f "UserInstallation=file://$scratch" 2>/dev/null
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+[ -n "${KEEP:-}" ] && trap "ls -la \"\$TMPDIR\"" EXIT
+
+check() {  # check NAME CONDITION-STATUS MESSAGE
+  total=$((total + 1))
+  if [ "$2" -eq 0 ]; then echo "ok   $1"; else echo "FAIL $1: $3"; failures=$((failures + 1)); fi
+}
+leftovers() {  # soffice processes and profiles of ours still there
+  pgrep -f "UserInstallation=file://$TMPDIR" | wc -l
+  find "$TMPDIR" -mindepth 1 -maxdepth 1 | wc -l
+}
+
+# A real .xls and .xlsx that LibreOffice makes from a table: 705's first
+# sheet is missing, so it grades "B" as a general error.
+printf 'Ville,Mois\nSevilla,1\n' >"$scratch/table.csv"
+convert() {  # a new profile first makes itself and exits, hence the first run
+  (cd "$scratch" && HOME="$scratch" "$soffice" --headless --norestore "-env:UserInstallation=file://$scratch/convert" "$@")
+}
+convert --terminate_after_init >/dev/null 2>&1
+convert --convert-to xls table.csv >/dev/null 2>&1
+convert --convert-to xlsx table.csv >/dev/null 2>&1
+cp "$scratch/table.xls" "$scratch/renamed.json"
+
+# Every soffice and profile of ours lives under this folder.
+export TMPDIR="$scratch/tmp"
+mkdir -p "$TMPDIR"  # told apart by content, not name
+
+for file in table.xls table.xlsx renamed.json; do
+  out=$("$r58267" check 705 "$scratch/$file" --json 2>&1)
+  status=$?
+  [ $status -eq 1 ] && grep -q '"causeErreur":"B"' <<<"$out"
+  check "check-$file" $? "exit $status: $out"
+done
+
+out=$("$r58267" import "$scratch/table.xlsx")
+status=$?
+[ $status -eq 0 ] && grep -q '"Sevilla"' <<<"$out"
+check import $? "exit $status: $out"
+"$r58267" import "$samples/705/solved.json" >/dev/null 2>&1
+check import-document $(($? == 64 ? 0 : 1)) "a document given to import must be refused with 64"
+
+printf '\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 not a workbook' >"$scratch/broken.xls"
+out=$("$r58267" check 705 "$scratch/broken.xls" --json)
+status=$?
+[ $status -eq 2 ] && grep -q '"failed":"import","error":{"number":1004' <<<"$out" && grep -q '"workbook":"[^"]*broken.xls"' <<<"$out"
+check check-broken $? "exit $status: $out"
+
+# batch: one row per learner, the unreadable one reported and the batch goes on.
+out=$("$r58267" batch 705 "$scratch/table.xls" "$scratch/broken.xls" "$samples/705/solved.json" 2>"$scratch/summary")
+status=$?
+[ $status -eq 2 ] && [ "$(wc -l <<<"$out")" -eq 4 ] && grep -q '^file,passed,cause,explanation,error$' <<<"$out" &&
+  grep -q 'table.xls,false,B,' <<<"$out" && grep -q 'broken.xls,,,,import failed' <<<"$out" &&
+  grep -q 'solved.json,true,,' <<<"$out" && grep -q '3 learner(s): 1 passed, 1 not passed, 1 could not be graded' "$scratch/summary"
+check batch-csv $? "exit $status: $out $(cat "$scratch/summary")"
+out=$("$r58267" batch 705 "$scratch/table.xlsx" --json 2>/dev/null)
+status=$?
+[ $status -eq 0 ] && grep -q '^{"file":"[^"]*table.xlsx","passed":false,"cause":"B","explanation":".*","error":null}$' <<<"$out"
+check batch-json $? "exit $status: $out"
+"$r58267" batch 717 "$scratch/table.xls" >/dev/null 2>&1
+check batch-pairs $(($? == 64 ? 0 : 1)) "717 takes two workbooks per learner"
+
+# Four runs at once, each with its own LibreOffice.
+for i in 1 2 3 4; do "$r58267" batch 705 "$scratch/table.xls" "$scratch/table.xlsx" >/dev/null 2>&1 & done
+wait
+read -r processes profiles < <(leftovers | paste -s -d ' ')
+check concurrent-leave-nothing $((processes + profiles)) "$processes soffice, $profiles entries in TMPDIR"
+
+# Interrupted while LibreOffice runs: the signal watcher stops it.
+many=()
+for i in $(seq 1 40); do many+=("$scratch/table.xls"); done
+"$r58267" batch 705 "${many[@]}" >/dev/null 2>&1 &
+run=$!
+for _ in $(seq 1 300); do
+  pgrep -f "UserInstallation=file://$TMPDIR" >/dev/null && break
+  sleep 0.1
+done
+sleep 0.5
+kill -TERM $run
+wait $run
+status=$?
+read -r processes profiles < <(leftovers | paste -s -d ' ')
+[ $status -eq 143 ] && [ $((processes + profiles)) -eq 0 ]
+check interrupted-leave-nothing $? "exit $status, $processes soffice, $profiles entries in TMPDIR"
+
+echo "$((total - failures)) of $total passed"
+[ $failures -eq 0 ]

@@ -1,0 +1,378 @@
+// ReadXlsxRecords on small archives built here, on the patch helper's
+// output, and on damaged or hostile archives.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "office/file_records.h"
+#include "tests/office/support/xlsx_patch.h"
+
+namespace {
+
+using office::Consolidation;
+using test_support::ZipEntry;
+
+constexpr std::string_view kRelationships =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+
+std::string Relationship(const std::string& id, const std::string& type, const std::string& target) {
+  return "<Relationship Id=\"" + id + "\" Type=\"" + std::string(kRelationships) + "/" + type +
+         "\" Target=\"" + target + "\"/>";
+}
+
+std::string Rels(const std::string& relationships) {
+  return "<?xml version=\"1.0\"?><Relationships "
+         "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">" +
+         relationships + "</Relationships>";
+}
+
+// A workbook whose sheets have these names (XML attribute text), the given
+// <bookViews>, and worksheets with these bodies (after <sheetData/>).
+std::vector<ZipEntry> Book(const std::vector<std::string>& names, const std::string& views = "",
+                           const std::vector<std::string>& bodies = {}) {
+  std::string sheets;
+  std::string relationships;
+  std::vector<ZipEntry> entries = {
+      {"_rels/.rels", Rels(Relationship("rId1", "officeDocument", "xl/workbook.xml"))}};
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string n = std::to_string(i + 1);
+    sheets += "<sheet name=\"" + names[i] + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
+    relationships += Relationship("rId" + n, "worksheet", "worksheets/sheet" + n + ".xml");
+    entries.push_back(
+        {"xl/worksheets/sheet" + n + ".xml",
+         "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/>" +
+             (i < bodies.size() ? bodies[i] : "") + "<pageMargins left=\"1\"/></worksheet>"});
+  }
+  entries.push_back({"xl/workbook.xml", "<workbook xmlns:r=\"" + std::string(kRelationships) + "\">" + views +
+                                            "<sheets>" + sheets + "</sheets></workbook>"});
+  entries.push_back({"xl/_rels/workbook.xml.rels", Rels(relationships)});
+  return entries;
+}
+
+office::FileRecords Read(const std::vector<ZipEntry>& entries, bool deflate = true) {
+  return office::ReadXlsxRecords(test_support::WriteZip(entries, deflate));
+}
+
+std::string& Part(std::vector<ZipEntry>& entries, const std::string& name) {
+  for (ZipEntry& entry : entries) {
+    if (entry.name == name) return entry.data;
+  }
+  throw std::invalid_argument(name);
+}
+
+// ------------------------------------------------------------- sheet names
+
+struct NamesCase {
+  std::string xml;  // the name attribute's text
+  std::string name;
+};
+
+class XlsxSheetName : public testing::TestWithParam<NamesCase> {};
+
+TEST_P(XlsxSheetName, IsDecoded) {
+  for (const bool deflate : {false, true}) {
+    const office::FileRecords records = Read(Book({"Avant", GetParam().xml}), deflate);
+    EXPECT_EQ(records.sheetNames, (std::vector<std::string>{"Avant", GetParam().name}));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Xlsx, XlsxSheetName,
+                         testing::Values(NamesCase{"R&amp;D &lt;2&gt; &quot;a&quot; &apos;b&apos;",
+                                                   "R&D <2> \"a\" 'b'"},
+                                         NamesCase{"R\xC3\xA9sultats", "R\xC3\xA9sultats"},
+                                         NamesCase{"R&#233;sultats", "R\xC3\xA9sultats"},
+                                         NamesCase{"R&#xE9;sultats", "R\xC3\xA9sultats"},
+                                         NamesCase{"&#x20AC;&#128512;", "\xE2\x82\xAC\xF0\x9F\x98\x80"},
+                                         NamesCase{"a\tb&#10;c\r\nd", "a b\nc d"}));
+
+// Prefixed names, single quotes, '>' in a value, and tags hidden in
+// comments, CDATA and processing instructions that must not count.
+TEST(XlsxWorkbook, ScannerSkipsWhatIsNotATag) {
+  std::vector<ZipEntry> entries = Book({"A", "B"});
+  Part(entries, "xl/workbook.xml") =
+      "<?xml version='1.0'?><x:workbook xmlns:x='http://schemas.openxmlformats.org/spreadsheetml/2006/main' "
+      "xmlns:rel='" +
+      std::string(kRelationships) +
+      "'><!-- <x:sheets><x:sheet name='comment' rel:id='rId1'/> --><x:sheets>"
+      "<x:sheet name='a>b' sheetId='1' rel:id='rId1'/><?pi <x:sheet name='pi' rel:id='rId1'/>?>"
+      "<x:sheet\n name = \"c'd\" sheetId='2' rel:id='rId2' ></x:sheet><![CDATA[ a > b <x:sheet "
+      "name='cdata'/> ]]>"
+      "</x:sheets></x:workbook>";
+  EXPECT_EQ(Read(entries).sheetNames, (std::vector<std::string>{"a>b", "c'd"}));
+}
+
+TEST(XlsxWorkbook, FindsTheWorkbookThroughThePackageRelationship) {
+  std::vector<ZipEntry> entries = Book({"Une"}, "", {"<dataConsolidate function=\"min\"/>"});
+  for (ZipEntry& entry : entries) {
+    if (entry.name == "_rels/.rels")
+      entry.data = Rels(Relationship("rId9", "officeDocument", "/Book/Main.xml"));
+    if (entry.name == "xl/workbook.xml") entry.name = "book/main.xml";  // part names ignore case
+    if (entry.name == "xl/_rels/workbook.xml.rels") {
+      entry.name = "book/_rels/main.xml.rels";
+      entry.data = Rels(Relationship("rId1", "worksheet", "./../xl/./worksheets/sheet%31.xml"));
+    }
+  }
+  const office::FileRecords records = Read(entries);
+  EXPECT_EQ(records.sheetNames, std::vector<std::string>{"Une"});
+  EXPECT_EQ(records.consolidations.at("Une").function, -4139);
+  // Without a package relationship, xl/workbook.xml is the workbook.
+  entries = Book({"Seule"});
+  std::erase_if(entries, [](const ZipEntry& e) { return e.name == "_rels/.rels"; });
+  EXPECT_EQ(Read(entries).sheetNames, std::vector<std::string>{"Seule"});
+}
+
+TEST(XlsxWorkbook, ChartSheetsCountButAreNotRead) {
+  std::vector<ZipEntry> entries = Book({"Data", "Chart"});
+  Part(entries, "xl/_rels/workbook.xml.rels") =
+      Rels(Relationship("rId1", "worksheet", "worksheets/sheet1.xml") +
+           Relationship("rId2", "chartsheet", "chartsheets/none.xml"));
+  EXPECT_EQ(Read(entries).sheetNames, (std::vector<std::string>{"Data", "Chart"}));
+}
+
+// ---------------------------------------------------------- active sheet
+
+TEST(XlsxWorkbook, ActiveSheetIsTheFirstViewsTab) {
+  const std::vector<std::string> names = {"A", "B", "C"};
+  EXPECT_EQ(Read(Book(names)).activeSheet, 0U);
+  EXPECT_EQ(Read(Book(names, "<bookViews><workbookView/></bookViews>")).activeSheet, 0U);
+  EXPECT_EQ(
+      Read(Book(names,
+                "<bookViews><workbookView activeTab=\"2\"/><workbookView activeTab=\"1\"/></bookViews>"))
+          .activeSheet,
+      2U);
+  // The helper adds the attribute, or the whole <bookViews>, or replaces it.
+  for (const std::string views : {"", "<bookViews><workbookView xWindow=\"5\"/></bookViews>",
+                                  "<bookViews><workbookView activeTab=\"2\"></workbookView></bookViews>"}) {
+    const std::string zip = test_support::WriteZip(Book(names, views));
+    EXPECT_EQ(office::ReadXlsxRecords(test_support::WithXlsxActiveSheet(zip, 1)).activeSheet, 1U) << views;
+  }
+}
+
+// --------------------------------------------------------- consolidation
+
+struct ConsolidationCase {
+  std::string xml;  // in the second sheet, "Feuil2"
+  Consolidation expected;
+};
+
+class XlsxConsolidationRead : public testing::TestWithParam<ConsolidationCase> {};
+
+TEST_P(XlsxConsolidationRead, GivesExcelsValues) {
+  const office::FileRecords records = Read(Book({"Semestre 1", "Feuil2"}, "", {"", GetParam().xml}));
+  ASSERT_EQ(records.consolidations.size(), 1U);
+  EXPECT_EQ(records.consolidations.at("Feuil2"), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Xlsx, XlsxConsolidationRead,
+    testing::Values(
+        ConsolidationCase{"<dataConsolidate/>", {}},
+        ConsolidationCase{
+            "<dataConsolidate function=\"average\" topLabels=\"1\" leftLabels=\"true\" link=\"0\">"
+            "<dataRefs count=\"2\"><dataRef ref=\"A2:B5\" sheet=\"Semestre 1\"/>"
+            "<dataRef ref=\"$C$3\" sheet=\"Data\"/></dataRefs></dataConsolidate>",
+            {{"'Semestre 1'!$A$2:$B$5", "Data!$C$3"}, -4106, true, true, false}},
+        // A name, a reversed range on the sheet itself, a sheet's name.
+        ConsolidationCase{
+            "<dataConsolidate function=\"stdDevp\" link=\"true\"><dataRefs><dataRef name=\"Ventes\"/>"
+            "<dataRef ref=\"XFD9:A1048576\"/><dataRef name=\"Total\" sheet=\"Semestre 1\"/>"
+            "</dataRefs></dataConsolidate>",
+            {{"Ventes", "Feuil2!$A$9:$XFD$1048576", "'Semestre 1'!Total"}, -4156, false, false, true}},
+        // Only the worksheet's first element counts, and only its <dataRefs>.
+        ConsolidationCase{"<extLst><ext><dataConsolidate function=\"min\"/></ext></extLst><dataConsolidate "
+                          "function=\"countNums\"/><dataConsolidate function=\"max\"><dataRefs>"
+                          "<dataRef ref=\"A1\" sheet=\"X\"/></dataRefs></dataConsolidate>",
+                          {{}, -4113, false, false, false}}));
+
+// Every function through the patch helper and back, and where the helper
+// puts the element: before the first element that must follow it.
+TEST(XlsxConsolidationPatch, RoundTrips) {
+  const std::string before = "<sheetProtection sheet=\"1\"/>";
+  const std::string after = "<mergeCells count=\"1\"><mergeCell ref=\"A1:B1\"/></mergeCells>";
+  const std::string zip =
+      test_support::WriteZip(Book({"Semestre 1", "Data", "Bilan"}, "", {"", "", before + after}));
+  for (const long function :
+       {-4106L, -4112L, -4113L, -4136L, -4139L, -4149L, -4155L, -4156L, -4157L, -4164L, -4165L}) {
+    const std::map<std::string, Consolidation> bySheet = {
+        {"Bilan", {{"'Semestre 1'!$A$2:$B$5", "Data!$C$3", "Ventes"}, function, true, false, true}},
+        {"Data", {{"'It''s'!$B$2"}, function, false, true, false}}};
+    const std::string patched = test_support::WithXlsxConsolidation(zip, bySheet);
+    EXPECT_EQ(office::ReadXlsxRecords(patched).consolidations, bySheet) << function;
+    std::vector<ZipEntry> entries = test_support::ReadZip(patched);
+    const std::string& xml = Part(entries, "xl/worksheets/sheet3.xml");
+    EXPECT_LT(xml.find(before), xml.find("<dataConsolidate"));
+    EXPECT_LT(xml.find("</dataConsolidate>"), xml.find(after));
+  }
+}
+
+// ------------------------------------------------------- hostile archives
+
+std::uint32_t Get(const std::string& zip, std::size_t at) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 4; i-- > 0;) value = (value << 8U) | static_cast<unsigned char>(zip.at(at + i));
+  return value;
+}
+
+void Set(std::string& zip, std::size_t at, std::uint32_t value, int width) {
+  for (int i = 0; i < width; ++i)
+    zip.at(at + static_cast<std::size_t>(i)) = static_cast<char>(value >> (8 * i));
+}
+
+using Maker = std::function<std::string()>;
+
+// A valid workbook with one field of the end record (no comment) changed.
+Maker EndField(std::size_t offset, std::uint32_t value, int width) {
+  return [=] {
+    std::string zip = test_support::WriteZip(Book({"A"}));
+    Set(zip, zip.size() - 22 + offset, value, width);
+    return zip;
+  };
+}
+
+// A valid workbook with one field of xl/workbook.xml's central header changed.
+Maker WorkbookField(std::size_t offset, std::uint32_t value, int width = 4) {
+  return [=] {
+    std::string zip = test_support::WriteZip(Book({"A"}));
+    const std::size_t name = zip.find("xl/workbook.xml", Get(zip, zip.size() - 6));
+    Set(zip, name - 46 + offset, value, width);
+    return zip;
+  };
+}
+
+Maker WithoutPart(const std::string& prefix) {
+  return [=] {
+    std::vector<ZipEntry> entries = Book({"A"});
+    std::erase_if(entries, [&](const ZipEntry& e) { return e.name.starts_with(prefix); });
+    return test_support::WriteZip(entries);
+  };
+}
+
+Maker WithWorkbook(const std::string& xml) {
+  return [=] {
+    std::vector<ZipEntry> entries = Book({"A"});
+    Part(entries, "xl/workbook.xml") = xml;
+    return test_support::WriteZip(entries);
+  };
+}
+
+Maker WithName(const std::string& name) {
+  return WithWorkbook("<workbook><sheets><sheet name=\"" + name + "\"/></sheets></workbook>");
+}
+
+Maker WithSheet(const std::string& body) {
+  return [=] { return test_support::WriteZip(Book({"A"}, "", {body})); };
+}
+
+struct HostileCase {
+  std::string label;
+  Maker make;
+  std::string message;  // part of the expected error message
+};
+
+void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.label; }
+
+class XlsxHostile : public testing::TestWithParam<HostileCase> {};
+
+TEST_P(XlsxHostile, IsAFileFormatError) {
+  try {
+    (void)office::ReadXlsxRecords(GetParam().make());
+    ADD_FAILURE() << "no error";
+  } catch (const office::FileFormatError& error) {
+    EXPECT_NE(std::string(error.what()).find(GetParam().message), std::string::npos) << error.what();
+  }
+}
+
+const std::string kRelationshipsText(kRelationships);
+
+INSTANTIATE_TEST_SUITE_P(
+    Xlsx, XlsxHostile,
+    testing::Values(
+        HostileCase{"empty", [] { return std::string(); }, "not a zip archive"},
+        HostileCase{"garbage", [] { return std::string(70000, 'P'); }, "not a zip archive"},
+        HostileCase{"truncated", [] { return test_support::WriteZip(Book({"A"})).substr(0, 400); },
+                    "not a zip archive"},
+        HostileCase{"cut in the middle", [] { return test_support::WriteZip(Book({"A"})).erase(100, 40); },
+                    "central directory"},
+        HostileCase{"directory offset", EndField(16, 0xFFFFFF00, 4), "outside the archive"},
+        HostileCase{"Zip64", EndField(10, 0xFFFF, 2), "Zip64"},
+        HostileCase{"multi-volume", EndField(4, 1, 2), "multi-volume"},
+        HostileCase{"local header offset", WorkbookField(42, 7), "zip header of xl/workbook.xml"},
+        HostileCase{"compressed size", WorkbookField(20, 1U << 30U), "xl/workbook.xml lies outside"},
+        HostileCase{"declared size too small", WorkbookField(24, 10), "past its declared size"},
+        HostileCase{"declared size too large", WorkbookField(24, 5000), "bad deflate data"},
+        HostileCase{"CRC", WorkbookField(16, 1), "CRC"},
+        HostileCase{"method", WorkbookField(10, 12, 2), "compression method (12)"},
+        HostileCase{"encrypted", WorkbookField(8, 1, 2), "encrypted"},
+        HostileCase{"deflate bomb", [] { return WithSheet(std::string(65U << 20U, ' '))(); },
+                    "xl/worksheets/sheet1.xml is larger than 64 MB"},
+        HostileCase{"no workbook", WithoutPart("xl/workbook.xml"), "xl/workbook.xml is missing"},
+        HostileCase{"no worksheet", WithoutPart("xl/worksheets"), "xl/worksheets/sheet1.xml is missing"},
+        HostileCase{"no sheet", WithWorkbook("<workbook><sheets/></workbook>"), "no sheet"},
+        HostileCase{"unterminated", WithWorkbook("<workbook><sheets><sheet name=\"a"), "unterminated"},
+        HostileCase{"unclosed", WithWorkbook("<workbook><sheets>"), "ends inside"},
+        HostileCase{"mismatched", WithWorkbook("<workbook><sheets></workbook></sheets>"), "end tag"},
+        HostileCase{"DTD", WithWorkbook("<!DOCTYPE x [<!ENTITY e 'x'>]><workbook/>"), "document type"},
+        HostileCase{
+            "foreign id",
+            WithWorkbook("<workbook xmlns:r=\"urn:x\"><sheets><sheet name=\"A\" r:id=\"rId1\"/></sheets>"
+                         "</workbook>"),
+            "without name or r:id"},
+        HostileCase{"id out of scope",
+                    WithWorkbook(
+                        "<workbook><sheets><sheet xmlns:r=\"" + kRelationshipsText +
+                        "\" name=\"A\" r:id=\"rId1\"/><sheet name=\"B\" r:id=\"rId1\"/></sheets></workbook>"),
+                    "without name or r:id"},
+        HostileCase{"entity", WithName("&nbsp;"), "&nbsp;"},
+        HostileCase{"surrogate", WithName("&#xD800;"), "&#xD800;"},
+        HostileCase{"nul", WithName("&#0;"), "&#0;"},
+        HostileCase{"wrapping", WithName("&#x100000041;"), "&#x100000041;"},
+        HostileCase{"hex digit", WithName("&#6a;"), "&#6a;"},
+        HostileCase{"active tab",
+                    [] { return test_support::WithXlsxActiveSheet(test_support::WriteZip(Book({"A"})), 1); },
+                    "active sheet 1"},
+        HostileCase{"function", WithSheet("<dataConsolidate function=\"median\"/>"), "median"},
+        HostileCase{"boolean", WithSheet("<dataConsolidate link=\"yes\"/>"), "truth value"},
+        HostileCase{
+            "row",
+            WithSheet("<dataConsolidate><dataRefs><dataRef ref=\"A0:B2\"/></dataRefs></dataConsolidate>"),
+            "A0:B2"},
+        HostileCase{
+            "column",
+            WithSheet("<dataConsolidate><dataRefs><dataRef ref=\"XFE1\"/></dataRefs></dataConsolidate>"),
+            "XFE1"}));
+
+// Every truncation and every single-byte change of a small archive either
+// reads or fails with FileFormatError: nothing else escapes, nothing crashes.
+TEST(XlsxDamage, NeverEscapesAsAnotherError) {
+  for (const bool deflate : {false, true}) {
+    const std::string zip = test_support::WriteZip(
+        Book(
+            {"A", "B"}, "<bookViews><workbookView activeTab=\"1\"/></bookViews>",
+            {"<dataConsolidate><dataRefs><dataRef ref=\"A1:B2\" sheet=\"B\"/></dataRefs></dataConsolidate>"}),
+        deflate);
+    std::size_t failures = 0;
+    const auto read = [&failures](const std::string& bytes) {
+      try {
+        (void)office::ReadXlsxRecords(bytes);
+      } catch (const office::FileFormatError&) {
+        ++failures;
+      }
+    };
+    for (std::size_t size = 0; size < zip.size(); ++size) read(zip.substr(0, size));
+    EXPECT_EQ(failures, zip.size());  // no prefix holds the end record
+    for (std::size_t at = 0; at < zip.size(); ++at) {
+      for (const unsigned char mask : {0x01, 0x80, 0xFF}) {
+        std::string damaged = zip;
+        damaged[at] = static_cast<char>(mask ^ static_cast<unsigned char>(damaged[at]));
+        ASSERT_NO_THROW(read(damaged)) << at;
+      }
+    }
+  }
+}
+
+}  // namespace
