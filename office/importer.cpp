@@ -320,7 +320,7 @@ class SheetReader {
         if (text.empty() || inArray.contains({row, column})) continue;
         if (text.starts_with("{=")) {
           arrays.push_back(ReadArray(row, column, values, inArray));
-        } else if (text.starts_with("=MULTIPLE.OPERATIONS(")) {
+        } else if (text.starts_with("=MULTIPLE.OPERATIONS(") || text.starts_with("=TABLE(")) {
           tableCells.emplace_back(row, column);
         } else if (text == "=TRUE()" || text == "=FALSE()") {
           // LibreOffice reads a truth value of an .xls as this formula.

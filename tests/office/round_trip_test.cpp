@@ -3,6 +3,7 @@
 // the document's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -37,10 +38,107 @@ struct RoundTrip {
 
 void PrintTo(const RoundTrip& trip, std::ostream* out) { *out << trip.name; }
 
-// What LibreOffice cannot write as Excel does, by question and format.
+// What LibreOffice cannot write as Excel does and no edit of ours puts
+// right, by question and format.
 std::optional<std::string> Exception(const RoundTrip& trip) {
-  (void)trip;
+  const bool xlsx = trip.format == WorkbookFormat::kXlsx;
+  if (!xlsx && trip.question == 713) {
+    return "LibreOffice writes malformed data-table records into an .xls (wrong input cells)";
+  }
+  if (xlsx &&
+      (trip.question == 703 || (trip.question >= 715 && trip.question <= 717) || trip.question == 719)) {
+    return "LibreOffice writes option buttons into an .xlsx as plain drawings and does not read back the "
+           "check boxes it writes there";
+  }
   return std::nullopt;
+}
+
+std::string XmlText(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+// The active sheet, which LibreOffice saves only from a visible view:
+// WINDOW1's itabCur in an .xls, activeTab in an .xlsx.
+std::string WithActiveSheet(const json& document, const std::string& bytes, WorkbookFormat format) {
+  if (!document.contains("activeSheet")) return bytes;
+  const office::FileRecords records =
+      format == WorkbookFormat::kXls ? office::ReadXlsRecords(bytes) : office::ReadXlsxRecords(bytes);
+  const auto found = std::find(records.sheetNames.begin(), records.sheetNames.end(),
+                               document.at("activeSheet").get<std::string>());
+  const auto index = static_cast<std::size_t>(found - records.sheetNames.begin());
+  if (format == WorkbookFormat::kXlsx) return test_support::WithXlsxActiveSheet(bytes, index);
+  // WINDOW1 (type 0x3D, 18 bytes) is changed where it lies in the file:
+  // rewriting the compound file would drop the pivot caches' streams.
+  std::string patched = bytes;
+  const std::size_t at = patched.find(std::string("\x3D\x00\x12\x00", 4));
+  if (at == std::string::npos) throw std::runtime_error("no WINDOW1 record");
+  patched[at + 4 + 10] = static_cast<char>(index & 0xFFU);
+  patched[at + 4 + 11] = static_cast<char>(index >> 8U);
+  if (office::ReadXlsRecords(patched).activeSheet != index) throw std::runtime_error("WINDOW1 not patched");
+  return patched;
+}
+
+// Two things LibreOffice writes into an .xlsx otherwise than Excel: a
+// scenario name cut to 31 characters, and a data table as a TABLE formula
+// in each cell, where Excel writes one dataTable formula in the block's
+// first cell.
+std::string WithExcelXlsxParts(const json& document, const std::string& bytes) {
+  std::vector<test_support::ZipEntry> entries = test_support::ReadZip(bytes);
+  const json& sheets = document.at("sheets");
+  for (std::size_t i = 0; i < sheets.size(); ++i) {
+    const std::string part = "xl/worksheets/sheet" + std::to_string(i + 1) + ".xml";
+    const auto entry =
+        std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.name == part; });
+    if (entry == entries.end()) continue;
+    std::string& xml = entry->data;
+    for (const auto& scenario : sheets[i].value("scenarios", json::array())) {
+      const std::string name = scenario.at("name").get<std::string>();
+      std::size_t cut = 0;  // 31 characters, not bytes
+      for (int characters = 0; cut < name.size() && characters < 31; ++characters) {
+        do ++cut;
+        while (cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0U) == 0x80U);
+      }
+      if (cut == name.size()) continue;
+      const std::string shortName = "name=\"" + XmlText(name.substr(0, cut)) + "\"";
+      if (const std::size_t at = xml.find(shortName); at != std::string::npos) {
+        xml.replace(at, shortName.size(), "name=\"" + XmlText(name) + "\"");
+      }
+    }
+    for (const auto& array : sheets[i].value("arrays", json::array())) {
+      const std::string formula = array.at("formula").get<std::string>();
+      if (!formula.starts_with("=TABLE(")) continue;
+      const std::string inputs = formula.substr(7, formula.size() - 8);
+      const std::string range = array.at("range").get<std::string>();
+      const std::string first = range.substr(0, range.find(':'));
+      // Every TABLE formula of the sheet goes; the first cell gets Excel's.
+      for (std::size_t at = xml.find("<f aca=\"true\">TABLE("); at != std::string::npos;
+           at = xml.find("<f aca=\"true\">TABLE(", at)) {
+        xml.erase(at, xml.find("</f>", at) + 4 - at);
+      }
+      const std::string cell = "<c r=\"" + first + "\"";
+      const std::size_t open = xml.find('>', xml.find(cell)) + 1;
+      xml.insert(open, "<f t=\"dataTable\" ref=\"" + range + "\" dt2D=\"1\" dtr=\"1\" r1=\"" +
+                           inputs.substr(0, inputs.find(',')) + "\" r2=\"" +
+                           inputs.substr(inputs.find(',') + 1) + "\"/>");
+    }
+  }
+  return test_support::WriteZip(entries);
 }
 
 std::vector<RoundTrip> Cases() {
@@ -137,7 +235,9 @@ TEST_P(RoundTripTest, GradesAsTheDocument) {
     test_support::WriteWorkbook(*writer_, document, real, trip.format);
     std::ifstream written(real, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(written)), std::istreambuf_iterator<char>());
-    const std::string patched = WithConsolidations(document, bytes, trip.format);
+    std::string patched =
+        WithActiveSheet(document, WithConsolidations(document, bytes, trip.format), trip.format);
+    if (trip.format == WorkbookFormat::kXlsx) patched = WithExcelXlsxParts(document, patched);
     if (patched != bytes) std::ofstream(real, std::ios::binary | std::ios::trunc) << patched;
     workbooks.push_back(grader_->Prepare(real));
     ASSERT_TRUE(workbooks.back().document.has_value()) << real << " was not taken for a real workbook";
