@@ -140,7 +140,9 @@ pid_t Spawn(const std::vector<std::string>& arguments, const fs::path& profile) 
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
   if (pid != 0) return pid;
-  // Child: only async-signal-safe calls until exec.
+  // Child: only async-signal-safe calls until exec. Its own process
+  // group, so that whatever it starts is stopped with it.
+  ::setpgid(0, 0);
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (::getppid() != parent) ::_exit(127);
   sigset_t none;
@@ -158,6 +160,17 @@ pid_t Spawn(const std::vector<std::string>& arguments, const fs::path& profile) 
   ::_exit(127);
 }
 
+// Removes a profile; a process of the office's group that was still
+// dying may have written into it meanwhile, hence a few tries.
+void RemoveProfile(const fs::path& profile) noexcept {
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    std::error_code ignored;
+    fs::remove_all(profile, ignored);
+    if (!fs::exists(profile, ignored)) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+}
+
 // Waits for pid to end for the grace period, then kills it; always reaped.
 void EndProcess(pid_t pid, std::chrono::milliseconds grace) {
   int status = 0;
@@ -166,6 +179,7 @@ void EndProcess(pid_t pid, std::chrono::milliseconds grace) {
     if (::waitpid(pid, &status, WNOHANG) == pid) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  ::kill(-pid, SIGKILL);
   ::kill(pid, SIGKILL);
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
@@ -270,7 +284,10 @@ bool Office::Running() const noexcept {
 }
 
 void Office::Kill() const noexcept {
-  if (pid_ > 0) ::kill(pid_, SIGKILL);
+  if (pid_ > 0) {
+    ::kill(-pid_, SIGKILL);
+    ::kill(pid_, SIGKILL);
+  }
 }
 
 Reference<css::uno::XInterface> Office::Create(const char* service) const {
@@ -290,23 +307,24 @@ void Office::Stop() noexcept {
   desktop_.clear();
   remote_.clear();
   if (pid_ > 0) EndProcess(pid_, asked ? kStopGrace : std::chrono::seconds(0));
-  std::error_code ignored;
-  if (!profile_.empty()) fs::remove_all(profile_, ignored);
+  if (!profile_.empty()) RemoveProfile(profile_);
   const std::lock_guard lock(gRunningMutex);
   gRunning.erase(profile_);
   pid_ = -1;
 }
 
 void KillAll() noexcept {
-  const std::lock_guard lock(gRunningMutex);
+  // The lock is kept until the process ends: no office starts after these
+  // are killed.
+  gRunningMutex.lock();
   for (const auto& [profile, pid] : gRunning) {
     if (pid > 0) {
+      ::kill(-pid, SIGKILL);
       ::kill(pid, SIGKILL);
       int status = 0;
       ::waitpid(pid, &status, 0);
     }
-    std::error_code ignored;
-    fs::remove_all(profile, ignored);
+    RemoveProfile(profile);
   }
   gRunning.clear();
 }

@@ -63,6 +63,7 @@ class Office {
 
 // Kills every soffice this process started and removes their profiles:
 // for an interruption (called from the signal watcher, not a handler).
+// No office starts afterwards: the process is about to end.
 void KillAll() noexcept;
 
 }  // namespace office

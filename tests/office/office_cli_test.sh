@@ -14,7 +14,7 @@ cleanup() {
   rm -rf "$scratch"
 }
 trap cleanup EXIT
-[ -n "${KEEP:-}" ] && trap "ls -la \"\$TMPDIR\"" EXIT
+[ -n "${KEEP:-}" ] && trap "find \"\$TMPDIR\" | head -30" EXIT
 
 check() {  # check NAME CONDITION-STATUS MESSAGE
   total=$((total + 1))
