@@ -134,6 +134,7 @@ std::vector<std::string> NomsLivres(long question) {
 
 Outcome Grade(long question, const std::vector<fs::path>& workbooks) {
   std::vector<Workbook> files;
+  files.reserve(workbooks.size());
   for (const auto& path : workbooks) files.push_back({path, std::nullopt});
   return Grade(question, files);
 }

@@ -1,6 +1,7 @@
 #include "office/importer.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
@@ -89,7 +90,7 @@ using rtl::OUString;
 namespace {
 
 // Read at most this much of a file to tell what it is.
-constexpr std::size_t kMaxWorkbookBytes = 64U * 1024 * 1024;
+constexpr std::size_t kMaxWorkbookBytes = std::size_t{64} << 20U;
 // What a sheet protected with an unknown password keeps: no check ever
 // supplies it, so Unprotect without a password fails as in Excel.
 constexpr const char* kUnknownPassword = "(unknown password)";
@@ -218,8 +219,8 @@ class ExcelFormulas {
                                                       sheet::FormulaMapGroup::ALL_EXCEPT_SPECIAL)));
   }
 
-  [[nodiscard]] std::string Print(const Sequence<sheet::FormulaToken>& tokens, long sheetIndex, long row,
-                                  long column) const {
+  [[nodiscard]] std::string Print(const Sequence<sheet::FormulaToken>& tokens, sal_Int32 sheetIndex,
+                                  sal_Int32 row, sal_Int32 column) const {
     const css::table::CellAddress at(static_cast<sal_Int16>(sheetIndex), static_cast<sal_Int32>(column),
                                      static_cast<sal_Int32>(row));
     std::string text = Utf8(parser_->printFormula(tokens, at));
@@ -290,7 +291,7 @@ class NumberFormatCache {
 // "cells" and "arrays".
 class SheetReader {
  public:
-  SheetReader(const Reference<sheet::XSpreadsheet>& sheet, long index, const ExcelFormulas& formulas,
+  SheetReader(const Reference<sheet::XSpreadsheet>& sheet, sal_Int32 index, const ExcelFormulas& formulas,
               NumberFormatCache& formats)
       : sheet_(sheet), index_(index), formulas_(formulas), formats_(formats) {}
 
@@ -310,12 +311,12 @@ class SheetReader {
 
     json cells = json::object();
     json arrays = json::array();
-    std::set<std::pair<long, long>> inArray;
-    std::vector<std::pair<long, long>> tableCells;
+    std::set<std::pair<sal_Int32, sal_Int32>> inArray;
+    std::vector<std::pair<sal_Int32, sal_Int32>> tableCells;
     for (sal_Int32 r = 0; r < texts.getLength(); ++r) {
       for (sal_Int32 c = 0; c < texts[r].getLength(); ++c) {
-        const long row = top_ + r;
-        const long column = left_ + c;
+        const sal_Int32 row = top_ + r;
+        const sal_Int32 column = left_ + c;
         const std::string text = Utf8(texts[r][c]);
         if (text.empty() || inArray.contains({row, column})) continue;
         if (text.starts_with("{=")) {
@@ -361,7 +362,7 @@ class SheetReader {
     }
   }
 
-  [[nodiscard]] const NumberFormatInfo* FormatAt(long row, long column) const {
+  [[nodiscard]] const NumberFormatInfo* FormatAt(sal_Int32 row, sal_Int32 column) const {
     for (const auto& [range, key] : formatRanges_) {
       if (row >= range.StartRow && row <= range.EndRow && column >= range.StartColumn &&
           column <= range.EndColumn) {
@@ -371,7 +372,7 @@ class SheetReader {
     return nullptr;
   }
 
-  void AddFormat(json& cell, long row, long column) const {
+  void AddFormat(json& cell, sal_Int32 row, sal_Int32 column) const {
     const NumberFormatInfo* format = FormatAt(row, column);
     if (format == nullptr || format->excel.empty() || format->boolean) return;
     // A date's default form is Excel's default too: nothing to write.
@@ -379,12 +380,14 @@ class SheetReader {
     cell["numberFormat"] = format->excel;
   }
 
-  json Value(const Any& any, long row, long column, bool formula) const {
+  json Value(const Any& any, sal_Int32 row, sal_Int32 column, bool formula) const {
     double number = 0;
     if (any >>= number) {
       const NumberFormatInfo* format = FormatAt(row, column);
       if (format != nullptr && format->boolean) return number != 0;
-      if (format != nullptr && format->date && number == std::floor(number) && number >= 1) {
+      // Excel's dates run from 1 (1900-01-01) to 2958465 (9999-12-31).
+      if (format != nullptr && format->date && number == std::floor(number) && number >= 1 &&
+          number <= 2958465) {
         return json{{"date", IsoDate(number)}};
       }
       return number;
@@ -400,7 +403,7 @@ class SheetReader {
 
   // A formula whose result is neither a number nor a text: an error value
   // (read from the cell, as it is rare) or nothing.
-  json ErrorValue(long row, long column) const {
+  json ErrorValue(sal_Int32 row, sal_Int32 column) const {
     const Reference<css::table::XCell> cell = sheet_->getCellByPosition(column, row);
     if (cell->getError() == 0) return "";
     const std::string shown = Utf8(Query<css::text::XSimpleText>(cell)->getString());
@@ -409,20 +412,20 @@ class SheetReader {
 
   // A formula's truth value comes as 1 or 0; only the cell's text tells
   // it from a number.
-  json TruthOrNumber(const json& number, long row, long column) const {
+  json TruthOrNumber(const json& number, sal_Int32 row, sal_Int32 column) const {
     const std::string shown =
         Utf8(Query<css::text::XSimpleText>(sheet_->getCellByPosition(column, row))->getString());
     if (shown == "TRUE" || shown == "FALSE") return shown == "TRUE";
     return number;
   }
 
-  std::string FormulaAt(long row, long column) const {
+  std::string FormulaAt(sal_Int32 row, sal_Int32 column) const {
     const Reference<css::table::XCell> cell = sheet_->getCellByPosition(column, row);
     return formulas_.Print(Query<sheet::XFormulaTokens>(cell)->getTokens(), index_, row, column);
   }
 
-  json ReadArray(long row, long column, const Sequence<Sequence<Any>>& values,
-                 std::set<std::pair<long, long>>& inArray) const {
+  json ReadArray(sal_Int32 row, sal_Int32 column, const Sequence<Sequence<Any>>& values,
+                 std::set<std::pair<sal_Int32, sal_Int32>>& inArray) const {
     const Reference<sheet::XSheetCellCursor> cursor =
         sheet_->createCursorByRange(Reference<sheet::XSheetCellRange>(
             sheet_->getCellRangeByPosition(column, row, column, row), UNO_QUERY_THROW));
@@ -430,12 +433,12 @@ class SheetReader {
     const css::table::CellRangeAddress range = Query<sheet::XCellRangeAddressable>(cursor)->getRangeAddress();
     const auto tokens = Query<sheet::XArrayFormulaTokens>(cursor)->getArrayTokens();
     json rows = json::array();
-    for (long r = range.StartRow; r <= range.EndRow; ++r) {
+    for (sal_Int32 r = range.StartRow; r <= range.EndRow; ++r) {
       json line = json::array();
-      for (long c = range.StartColumn; c <= range.EndColumn; ++c) {
+      for (sal_Int32 c = range.StartColumn; c <= range.EndColumn; ++c) {
         inArray.insert({r, c});
-        const long vr = r - top_;
-        const long vc = c - left_;
+        const sal_Int32 vr = r - top_;
+        const sal_Int32 vc = c - left_;
         line.push_back(vr < values.getLength() && vc < values[vr].getLength()
                            ? Value(values[vr][vc], r, c, true)
                            : json(nullptr));
@@ -450,27 +453,28 @@ class SheetReader {
   // Data tables: LibreOffice turns Excel's {=TABLE(row input, column
   // input)} into a MULTIPLE.OPERATIONS formula per cell. Each block of
   // such cells becomes one TABLE over the block again.
-  std::vector<json> DataTables(const std::vector<std::pair<long, long>>& cellsOfTables,
+  std::vector<json> DataTables(const std::vector<std::pair<sal_Int32, sal_Int32>>& cellsOfTables,
                                const Sequence<Sequence<OUString>>& texts,
                                const Sequence<Sequence<Any>>& values) const {
     std::vector<json> tables;
-    std::set<std::pair<long, long>> left(cellsOfTables.begin(), cellsOfTables.end());
+    std::set<std::pair<sal_Int32, sal_Int32>> left(cellsOfTables.begin(), cellsOfTables.end());
     while (!left.empty()) {
-      const auto [top, first] = *left.begin();
-      long right = first;
+      const sal_Int32 top = left.begin()->first;
+      const sal_Int32 first = left.begin()->second;
+      sal_Int32 right = first;
       while (left.contains({top, right + 1})) ++right;
-      long bottom = top;
-      auto rowFull = [&](long row) {
-        for (long c = first; c <= right; ++c) {
+      sal_Int32 bottom = top;
+      auto rowFull = [&](sal_Int32 row) {
+        for (sal_Int32 c = first; c <= right; ++c) {
           if (!left.contains({row, c})) return false;
         }
         return true;
       };
       while (rowFull(bottom + 1)) ++bottom;
       json rows = json::array();
-      for (long r = top; r <= bottom; ++r) {
+      for (sal_Int32 r = top; r <= bottom; ++r) {
         json line = json::array();
-        for (long c = first; c <= right; ++c) {
+        for (sal_Int32 c = first; c <= right; ++c) {
           left.erase({r, c});
           line.push_back(Value(values[r - top_][c - left_], r, c, true));
         }
@@ -487,7 +491,7 @@ class SheetReader {
   // "=MULTIPLE.OPERATIONS($B$7;$E$5;C$7;$D$5;$B8)" at the block's top-left
   // cell C8: a cell replaced by a value of the row above the block is the
   // row input, one replaced from the column left of it the column input.
-  static std::string TableFormula(const std::string& text, long top, long first) {
+  static std::string TableFormula(const std::string& text, sal_Int32 top, sal_Int32 first) {
     const std::size_t open = text.find('(');
     const std::size_t close = text.rfind(')');
     std::vector<std::string> arguments;
@@ -501,16 +505,19 @@ class SheetReader {
       }
     }
     arguments.push_back(current);
-    auto cellOf = [](std::string reference) -> std::pair<long, long> {
+    auto cellOf = [](std::string reference) -> std::pair<sal_Int32, sal_Int32> {
       if (const std::size_t dot = reference.rfind('.'); dot != std::string::npos) reference.erase(0, dot + 1);
       if (const std::size_t bang = reference.rfind('!'); bang != std::string::npos)
         reference.erase(0, bang + 1);
-      long column = 0;
+      sal_Int32 column = 0;
       std::size_t i = 0;
-      for (; i < reference.size() && std::isalpha(static_cast<unsigned char>(reference[i])) != 0; ++i) {
+      // At most three letters (XFD): no overflow whatever the text.
+      for (; i < reference.size() && i < 3 && std::isalpha(static_cast<unsigned char>(reference[i])) != 0;
+           ++i) {
         column = column * 26 + (std::toupper(static_cast<unsigned char>(reference[i])) - 'A' + 1);
       }
-      const long row = i < reference.size() ? std::atol(reference.c_str() + i) : 0;
+      sal_Int32 row = 0;
+      std::from_chars(reference.data() + i, reference.data() + reference.size(), row);
       return {row - 1, column - 1};
     };
     std::string rowInput;
@@ -540,11 +547,11 @@ class SheetReader {
   }
 
   Reference<sheet::XSpreadsheet> sheet_;
-  long index_;
+  sal_Int32 index_;
   const ExcelFormulas& formulas_;
   NumberFormatCache& formats_;
-  long top_ = 0;
-  long left_ = 0;
+  sal_Int32 top_ = 0;
+  sal_Int32 left_ = 0;
   std::vector<std::pair<css::table::CellRangeAddress, sal_Int32>> formatRanges_;
 };
 
@@ -927,6 +934,7 @@ json ImportWorkbook(const Office& office, const fs::path& file, const ImportOpti
     const Reference<css::container::XIndexAccess> sheets(loaded.Document()->getSheets(), UNO_QUERY_THROW);
 
     std::vector<std::string> allNames;
+    allNames.reserve(static_cast<std::size_t>(sheets->getCount()));
     for (sal_Int32 i = 0; i < sheets->getCount(); ++i) {
       allNames.push_back(
           Utf8(Query<css::container::XNamed>(sheets->getByIndex(i).get<Reference<css::uno::XInterface>>())

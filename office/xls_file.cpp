@@ -569,6 +569,7 @@ FileRecords ReadXlsRecords(std::string_view bytes) {
   // Sheet substreams follow the globals, one after the other; reading them
   // in stream order and refusing overlaps reads every byte once.
   std::vector<const SheetEntry*> byPosition;
+  byPosition.reserve(sheets.size());
   for (const SheetEntry& sheet : sheets) byPosition.push_back(&sheet);
   std::stable_sort(byPosition.begin(), byPosition.end(),
                    [](const SheetEntry* a, const SheetEntry* b) { return a->position < b->position; });

@@ -676,7 +676,11 @@ FileRecords ReadXlsxRecords(std::string_view bytes) {
     const std::string& sheet = records.sheetNames[i];
     const auto relationship = relationships.find(sheetIds[i]);
     if (relationship == relationships.end())
-      Fail(relsPart + ": no relationship " + sheetIds[i] + " for sheet " + sheet);
+      Fail(std::string(relsPart)
+               .append(": no relationship ")
+               .append(sheetIds[i])
+               .append(" for sheet ")
+               .append(sheet));
     // Chart sheets have no consolidation settings.
     if (relationship->second.external || relationship->second.type.ends_with("/chartsheet")) continue;
     const std::string part = ResolveTarget(workbookPart, relationship->second.target);
