@@ -897,7 +897,7 @@ FileKind SniffFile(std::string_view bytes) {
     // An OpenDocument file starts with its stored "mimetype" entry; an
     // Office Open XML workbook has the part xl/workbook.xml (names are
     // stored uncompressed).
-    if (bytes.substr(30, 8) == "mimetype" &&
+    if (bytes.size() > 38 && bytes.substr(30, 8) == "mimetype" &&
         bytes.substr(38).starts_with("application/vnd.oasis.opendocument.spreadsheet")) {
       return FileKind::kOds;
     }

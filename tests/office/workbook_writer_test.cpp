@@ -28,6 +28,7 @@
 #include "office/office.h"
 #include "office/uno_text.h"
 #include "sim/address.h"
+#include "tests/support/workbook_document.h"
 
 namespace {
 
@@ -36,25 +37,6 @@ using css::uno::Reference;
 using css::uno::UNO_QUERY_THROW;
 using nlohmann::json;
 using test_support::WorkbookFormat;
-
-class Folder {
- public:
-  Folder() {
-    std::string pattern = (fs::temp_directory_path() / "r58267-writer-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
-    path_ = pattern;
-  }
-  ~Folder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  Folder(const Folder&) = delete;
-  Folder& operator=(const Folder&) = delete;
-  [[nodiscard]] const fs::path& Path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 json Sample(const std::string& relative) {
   std::ifstream in(fs::path(R58267_SAMPLES_DIR) / relative);
@@ -120,7 +102,7 @@ class WorkbookWriterTest : public testing::TestWithParam<WriterCase> {
   static void TearDownTestSuite() { office_.reset(); }
 
   static std::unique_ptr<office::Office> office_;
-  Folder folder_;
+  test_support::TempFolder folder_;
 };
 
 std::unique_ptr<office::Office> WorkbookWriterTest::office_;

@@ -1,0 +1,87 @@
+// The importer on what the round trip of the samples does not show: how a
+// file is recognised, sheet passwords, and a file that keeps LibreOffice
+// busy too long.
+#include "office/importer.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "tests/office/support/workbook_writer.h"
+#include "tests/support/workbook_document.h"
+
+namespace {
+
+using nlohmann::json;
+using office::FileKind;
+
+struct SniffCase {
+  std::string bytes;
+  FileKind kind;
+};
+
+class SniffTest : public testing::TestWithParam<SniffCase> {};
+
+TEST_P(SniffTest, TellsByContent) { EXPECT_EQ(office::SniffFile(GetParam().bytes), GetParam().kind); }
+
+const std::string kZip("PK\x03\x04", 4);
+INSTANTIATE_TEST_SUITE_P(
+    Contents, SniffTest,
+    testing::Values(
+        SniffCase{std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + "rest", FileKind::kXls},
+        SniffCase{kZip + std::string(26, '\0') + "mimetypeapplication/vnd.oasis.opendocument.spreadsheet",
+                  FileKind::kOds},
+        SniffCase{kZip + std::string(26, '\0') + "mimetypeapplication/vnd.oasis.opendocument.text",
+                  FileKind::kDocument},
+        SniffCase{kZip + std::string(40, 'x') + "xl/workbook.xml", FileKind::kXlsx},
+        SniffCase{kZip, FileKind::kDocument}, SniffCase{"{\"sheets\": []}", FileKind::kDocument},
+        SniffCase{std::string("\xD0\xCF\x11", 3), FileKind::kDocument}, SniffCase{"", FileKind::kDocument}));
+
+class ImporterTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { office_ = std::make_unique<office::Office>(); }
+  static void TearDownTestSuite() { office_.reset(); }
+
+  // A one-sheet .xls whose sheet is protected with `password`.
+  std::filesystem::path Protected(const std::string& password) const {
+    json document = {{"sheets", {{{"name", "Feuil1"}, {"protected", true}, {"password", password}}}}};
+    const auto file = folder_.Path() / "protected.xls";
+    test_support::WriteWorkbook(*office_, document, file, test_support::WorkbookFormat::kXls);
+    return file;
+  }
+
+  static std::unique_ptr<office::Office> office_;
+  test_support::TempFolder folder_;
+};
+
+std::unique_ptr<office::Office> ImporterTest::office_;
+
+TEST_F(ImporterTest, SheetPasswordIsKnownOnlyWhenOneOfTheCandidatesOpensIt) {
+  struct Case {
+    std::string password;
+    std::vector<std::string> candidates;
+    std::string imported;
+  };
+  for (const Case& c :
+       {Case{"", {}, ""}, Case{"secret", {}, "(unknown password)"},
+        Case{"secret", {"wrong", "secret"}, "secret"}, Case{"secret", {"Secret"}, "(unknown password)"}}) {
+    const json sheet =
+        office::ImportWorkbook(*office_, Protected(c.password), {c.candidates}).at("sheets").at(0);
+    EXPECT_EQ(sheet.value("protected", false), true) << c.password;
+    EXPECT_EQ(sheet.value("password", "?"), c.imported) << c.password;
+  }
+}
+
+TEST_F(ImporterTest, AFileKeepingLibreOfficeBusyTooLongStopsItAndTheNextOfficeGoesOn) {
+  const auto file = Protected("");
+  office::ImportOptions hasty;
+  hasty.timeout = std::chrono::milliseconds(1);
+  EXPECT_THROW((void)office::ImportWorkbook(*office_, file, hasty), office::OfficeError);
+  EXPECT_FALSE(office_->Running());
+  office_ = std::make_unique<office::Office>();
+  EXPECT_EQ(office::ImportWorkbook(*office_, file).at("sheets").at(0).at("name"), "Feuil1");
+}
+
+}  // namespace
