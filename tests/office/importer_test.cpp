@@ -8,6 +8,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
 
 #include "tests/office/support/workbook_writer.h"
 #include "tests/support/workbook_document.h"
@@ -79,6 +80,10 @@ TEST_F(ImporterTest, AFileKeepingLibreOfficeBusyTooLongStopsItAndTheNextOfficeGo
   office::ImportOptions hasty;
   hasty.timeout = std::chrono::milliseconds(1);
   EXPECT_THROW((void)office::ImportWorkbook(*office_, file, hasty), office::OfficeError);
+  // Killed: gone as soon as the kernel has ended it.
+  for (int wait = 0; wait < 100 && office_->Running(); ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
   EXPECT_FALSE(office_->Running());
   office_ = std::make_unique<office::Office>();
   EXPECT_EQ(office::ImportWorkbook(*office_, file).at("sheets").at(0).at("name"), "Feuil1");
