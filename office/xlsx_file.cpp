@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "office/file_records.h"
+#include "office/utf8.h"
 
 namespace office {
 namespace {
@@ -195,24 +196,6 @@ constexpr std::array<std::string_view, 2> kRelationshipNamespaces = {
 std::string_view LocalName(std::string_view name) {
   const std::size_t colon = name.find(':');
   return colon == std::string_view::npos ? name : name.substr(colon + 1);
-}
-
-void AppendUtf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6U));
-    out += static_cast<char>(0x80 | (code & 0x3FU));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12U));
-    out += static_cast<char>(0x80 | ((code >> 6U) & 0x3FU));
-    out += static_cast<char>(0x80 | (code & 0x3FU));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18U));
-    out += static_cast<char>(0x80 | ((code >> 12U) & 0x3FU));
-    out += static_cast<char>(0x80 | ((code >> 6U) & 0x3FU));
-    out += static_cast<char>(0x80 | (code & 0x3FU));
-  }
 }
 
 // The start and end tags of one XML part, in order; text, comments, CDATA

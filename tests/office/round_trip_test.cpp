@@ -53,26 +53,6 @@ std::optional<std::string> Exception(const RoundTrip& trip) {
   return std::nullopt;
 }
 
-std::string XmlText(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 // The active sheet, which LibreOffice saves only from a visible view:
 // WINDOW1's itabCur in an .xls, activeTab in an .xlsx.
 std::string WithActiveSheet(const json& document, const std::string& bytes, WorkbookFormat format) {
@@ -115,9 +95,9 @@ std::string WithExcelXlsxParts(const json& document, const std::string& bytes) {
         while (cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0U) == 0x80U);
       }
       if (cut == name.size()) continue;
-      const std::string shortName = "name=\"" + XmlText(name.substr(0, cut)) + "\"";
+      const std::string shortName = "name=\"" + test_support::XmlEscape(name.substr(0, cut)) + "\"";
       if (const std::size_t at = xml.find(shortName); at != std::string::npos) {
-        xml.replace(at, shortName.size(), "name=\"" + XmlText(name) + "\"");
+        xml.replace(at, shortName.size(), "name=\"" + test_support::XmlEscape(name) + "\"");
       }
     }
     for (const auto& array : sheets[i].value("arrays", json::array())) {

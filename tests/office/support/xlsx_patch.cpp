@@ -1,5 +1,7 @@
 #include "tests/office/support/xlsx_patch.h"
 
+#include "office/utf8.h"
+
 #define ZLIB_CONST
 #include <zlib.h>
 
@@ -9,6 +11,30 @@
 #include <utility>
 
 namespace test_support {
+
+std::string XmlEscape(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
 namespace {
 
 // ----------------------------------------------------------------------- zip
@@ -76,29 +102,6 @@ struct Tag {
 
 std::string_view Local(std::string_view name) { return name.substr(name.find(':') + 1); }
 
-std::string Escape(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 // The predefined entities and character references (UTF-8 out).
 std::string Unescape(std::string_view text) {
   std::string out;
@@ -119,21 +122,7 @@ std::string Unescape(std::string_view text) {
     const bool hex = entity.starts_with("#x");
     const auto code =
         static_cast<std::uint32_t>(std::stoul(entity.substr(hex ? 2 : 1), nullptr, hex ? 16 : 10));
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6U));
-      out += static_cast<char>(0x80 | (code & 0x3FU));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12U));
-      out += static_cast<char>(0x80 | ((code >> 6U) & 0x3FU));
-      out += static_cast<char>(0x80 | (code & 0x3FU));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18U));
-      out += static_cast<char>(0x80 | ((code >> 12U) & 0x3FU));
-      out += static_cast<char>(0x80 | ((code >> 6U) & 0x3FU));
-      out += static_cast<char>(0x80 | (code & 0x3FU));
-    }
+    office::AppendUtf8(out, code);
   }
   return out;
 }
@@ -252,13 +241,13 @@ std::string DataRef(const std::string& prefix, std::string_view source) {
   } else if (bang != std::string_view::npos) {
     sheet = source.substr(0, bang);
   } else {
-    return "<" + prefix + "dataRef name=\"" + Escape(source) + "\"/>";
+    return "<" + prefix + "dataRef name=\"" + XmlEscape(source) + "\"/>";
   }
   std::string ref;
   for (const char c : source.substr(bang + 1)) {
     if (c != '$') ref += c;
   }
-  return "<" + prefix + "dataRef ref=\"" + Escape(ref) + "\" sheet=\"" + Escape(sheet) + "\"/>";
+  return "<" + prefix + "dataRef ref=\"" + XmlEscape(ref) + "\" sheet=\"" + XmlEscape(sheet) + "\"/>";
 }
 
 std::string DataConsolidate(const std::string& prefix, const office::Consolidation& consolidation) {
@@ -400,7 +389,7 @@ std::string WithXlsxActiveSheet(std::string_view xlsx, std::size_t index) {
     bool replaced = false;
     for (const auto& [name, value] : tag.attributes) {
       replaced = replaced || name == "activeTab";
-      text += " " + name + "=\"" + Escape(name == "activeTab" ? activeTab : value) + "\"";
+      text += " " + name + "=\"" + XmlEscape(name == "activeTab" ? activeTab : value) + "\"";
     }
     if (!replaced) text += " activeTab=\"" + activeTab + "\"";
     workbook.replace(tag.begin, tag.end - tag.begin, text + (tag.selfClosing ? "/>" : ">"));

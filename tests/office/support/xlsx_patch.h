@@ -18,6 +18,9 @@ struct ZipEntry {
   std::string data;
 };
 
+// The text escaped for an XML attribute value or element.
+[[nodiscard]] std::string XmlEscape(std::string_view text);
+
 // A zip archive of the entries, in order, each stored or deflated.
 [[nodiscard]] std::string WriteZip(const std::vector<ZipEntry>& entries, bool deflate = true);
 // The entries of a zip archive (stored or deflated), in order; throws
