@@ -163,6 +163,16 @@ void PrintText(const cli::Outcome& outcome, bool explain) {
   if (explain) std::printf("  %s\n", OneLine(cli::Explain(outcome)).c_str());
 }
 
+// The value of --decimal-separator, args[i].
+char DecimalSeparator(const std::vector<std::string>& args, std::size_t i) {
+  if (i == args.size()) throw Usage{"--decimal-separator needs a value, \".\" or \",\""};
+  const std::string& value = args[i];
+  if (value != "." && value != ",") {
+    throw Usage{"--decimal-separator must be \".\" or \",\", not '" + OneLine(value) + "'"};
+  }
+  return value[0];
+}
+
 int Check(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   bool json = false;
@@ -174,11 +184,7 @@ int Check(const std::vector<std::string>& args) {
     } else if (args[i] == "--explain") {
       explain = true;
     } else if (args[i] == "--decimal-separator") {
-      if (i + 1 == args.size()) throw Usage{"--decimal-separator needs a value, \".\" or \",\""};
-      const std::string& value = args[++i];
-      if (value != "." && value != ",")
-        throw Usage{"--decimal-separator must be \".\" or \",\", not '" + value + "'"};
-      separator = value[0];
+      separator = DecimalSeparator(args, ++i);
     } else if (args[i].size() > 1 && args[i][0] == '-') {
       throw Usage{"unknown option '" + OneLine(args[i]) + "'"};
     } else {
@@ -254,11 +260,7 @@ int Batch(const std::vector<std::string>& args) {
     if (args[i] == "--json") {
       json = true;
     } else if (args[i] == "--decimal-separator") {
-      if (i + 1 == args.size()) throw Usage{"--decimal-separator needs a value, \".\" or \",\""};
-      const std::string& value = args[++i];
-      if (value != "." && value != ",")
-        throw Usage{"--decimal-separator must be \".\" or \",\", not '" + OneLine(value) + "'"};
-      separator = value[0];
+      separator = DecimalSeparator(args, ++i);
     } else if (args[i].size() > 1 && args[i][0] == '-') {
       throw Usage{"unknown option '" + OneLine(args[i]) + "'"};
     } else {
