@@ -5,6 +5,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -34,6 +35,8 @@ struct FileRecords {
   std::vector<std::string> sheetNames;                  // every sheet, in the workbook's order
   std::optional<std::size_t> activeSheet;               // index into sheetNames
   std::map<std::string, Consolidation> consolidations;  // by sheet name
+  // Chart sheets, which LibreOffice reads as ordinary sheets holding a chart.
+  std::set<std::string> chartSheets;
 };
 
 // bytes: a whole .xls (BIFF8 in an OLE2 compound file).

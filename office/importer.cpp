@@ -949,6 +949,14 @@ json ImportWorkbook(const Office& office, const fs::path& file, const ImportOpti
       // Scenarios are hidden extra sheets in LibreOffice, not the learner's.
       if (Query<sheet::XScenario>(sheet)->getIsScenario()) continue;
       json out = {{"name", allNames[i]}};
+      // A chart sheet is listed in Sheets, not in Worksheets, and has no
+      // cells; LibreOffice made it an ordinary sheet holding the chart.
+      if (records.chartSheets.contains(allNames[i])) {
+        out["type"] = "chart";
+        learnerSheets.insert(allNames[i]);
+        document["sheets"].push_back(std::move(out));
+        continue;
+      }
       SheetReader(sheet, i, formulas, formats).Read(out);
       ReadShapes(sheet, out);
       ReadPivotTables(sheet, loaded.Document(), allNames, out);

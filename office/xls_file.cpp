@@ -267,6 +267,7 @@ constexpr std::uint16_t kEof = 0x000A;
 constexpr std::uint16_t kContinue = 0x003C;
 constexpr std::uint16_t kFilePass = 0x002F;
 constexpr std::uint16_t kBoundSheet = 0x0085;
+constexpr std::uint8_t kChartSheet = 0x02;  // BOUNDSHEET's sheet type
 constexpr std::uint16_t kWindow1 = 0x003D;
 constexpr std::uint16_t kDCon = 0x0050;
 constexpr std::uint16_t kDConRef = 0x0051;
@@ -543,9 +544,11 @@ FileRecords ReadXlsRecords(std::string_view bytes) {
     if (record.Type() == kFilePass) Fail("the workbook is encrypted");
     if (record.Type() == kBoundSheet) {
       const std::uint32_t position = record.U32();
-      record.Skip(2);  // visibility, sheet type
+      record.Skip(1);  // visibility
+      const bool chart = record.U8() == kChartSheet;
       sheets.push_back({Utf8(record.ShortString()), position});
       records.sheetNames.push_back(sheets.back().name);
+      if (chart) records.chartSheets.insert(sheets.back().name);
     } else if (record.Type() == kWindow1 && !activeTab) {
       record.Skip(10);
       activeTab = record.U16();

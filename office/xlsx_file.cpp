@@ -665,6 +665,7 @@ FileRecords ReadXlsxRecords(std::string_view bytes) {
                .append(" for sheet ")
                .append(sheet));
     // Chart sheets have no consolidation settings.
+    if (relationship->second.type.ends_with("/chartsheet")) records.chartSheets.insert(sheet);
     if (relationship->second.external || relationship->second.type.ends_with("/chartsheet")) continue;
     const std::string part = ResolveTarget(workbookPart, relationship->second.target);
     if (!partsRead.insert(Lower(part)).second) Fail("two sheets share " + part);

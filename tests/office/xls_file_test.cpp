@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -49,6 +50,7 @@ std::string DConRef(std::size_t cch, const std::string& file) {
 struct Sheet {
   std::string name;  // ShortXLUnicodeString: cch, flags, characters
   std::string records;
+  unsigned type = 0;  // BOUNDSHEET's dt: 0 worksheet, 2 chart sheet
 };
 
 Sheet Named(std::string_view name, std::string records = "") {
@@ -64,7 +66,7 @@ std::string Workbook(const std::vector<Sheet>& sheets, std::optional<unsigned> a
   std::vector<std::size_t> positions;
   for (const Sheet& sheet : sheets) {
     positions.push_back(stream.size() + 4);
-    stream += Rec(0x0085, U32(0) + U16(0) + sheet.name);
+    stream += Rec(0x0085, U32(0) + U16(sheet.type << 8U) + sheet.name);
   }
   stream += Rec(kEof, "");
   for (std::size_t i = 0; i < sheets.size(); ++i) {
@@ -103,6 +105,14 @@ TEST(XlsFileTest, ActiveSheetIsWindow1TabWhenInRange) {
   for (const auto& [tab, expected] : cases) {
     EXPECT_EQ(ReadXlsRecords(Xls(kThreeSheets, tab)).activeSheet, expected) << tab.value_or(99);
   }
+}
+
+TEST(XlsFileTest, ChartSheetsAreKnownByTheirSheetType) {
+  Sheet chart = Named("Graphique");
+  chart.type = 2;
+  const office::FileRecords records = ReadXlsRecords(Xls({Named("Data"), chart, Named("Recap")}));
+  EXPECT_EQ(records.sheetNames, (std::vector<std::string>{"Data", "Graphique", "Recap"}));
+  EXPECT_EQ(records.chartSheets, std::set<std::string>{"Graphique"});
 }
 
 // DCon.iiftab → XlConsolidationFunction, as [MS-XLS] 2.4.82 lists them.

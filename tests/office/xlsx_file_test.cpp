@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -132,6 +133,7 @@ TEST(XlsxWorkbook, ChartSheetsCountButAreNotRead) {
       Rels(Relationship("rId1", "worksheet", "worksheets/sheet1.xml") +
            Relationship("rId2", "chartsheet", "chartsheets/none.xml"));
   EXPECT_EQ(Read(entries).sheetNames, (std::vector<std::string>{"Data", "Chart"}));
+  EXPECT_EQ(Read(entries).chartSheets, std::set<std::string>{"Chart"});
 }
 
 // ---------------------------------------------------------- active sheet
