@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -160,14 +161,25 @@ pid_t Spawn(const std::vector<std::string>& arguments, const fs::path& profile) 
   ::_exit(127);
 }
 
+// The pipe of the office whose profile this is: named after the profile.
+std::string PipeName(const fs::path& profile) { return "r58267-" + profile.filename().string(); }
+
 // Removes a profile; a process of the office's group that was still
-// dying may have written into it meanwhile, hence a few tries.
+// dying may have written into it meanwhile, hence a few tries. Also
+// removes the socket of the office's pipe, which LibreOffice makes in /tmp
+// whatever TMPDIR says and leaves there when it is killed: only when it is
+// a socket of this user (never what a link points to).
 void RemoveProfile(const fs::path& profile) noexcept {
   for (int attempt = 0; attempt < 20; ++attempt) {
     std::error_code ignored;
     fs::remove_all(profile, ignored);
-    if (!fs::exists(profile, ignored)) return;
+    if (!fs::exists(profile, ignored)) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+  const std::string socket = "/tmp/OSL_PIPE_" + std::to_string(::getuid()) + "_" + PipeName(profile);
+  struct stat status {};
+  if (::lstat(socket.c_str(), &status) == 0 && S_ISSOCK(status.st_mode) && status.st_uid == ::getuid()) {
+    ::unlink(socket.c_str());
   }
 }
 
@@ -207,7 +219,7 @@ Office::Office(const OfficeOptions& options) {
     const std::lock_guard lock(gRunningMutex);
     profile_ = MakeProfile();
     SeedProfile(profile_, options.program);
-    const std::string pipe = "r58267-" + profile_.filename().string();
+    const std::string pipe = PipeName(profile_);
     arguments = {options.program.string(),
                  "--headless",
                  "--invisible",
@@ -229,8 +241,7 @@ Office::Office(const OfficeOptions& options) {
   }
   try {
     const auto resolver = css::bridge::UnoUrlResolver::create(local);
-    const OUString url =
-        U("uno:pipe,name=r58267-" + profile_.filename().string() + ";urp;StarOffice.ComponentContext");
+    const OUString url = U("uno:pipe,name=" + PipeName(profile_) + ";urp;StarOffice.ComponentContext");
     const auto deadline = std::chrono::steady_clock::now() + options.startTimeout;
     int restarts = 0;
     while (!remote_.is()) {

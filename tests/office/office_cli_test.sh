@@ -20,9 +20,12 @@ check() {  # check NAME CONDITION-STATUS MESSAGE
   total=$((total + 1))
   if [ "$2" -eq 0 ]; then echo "ok   $1"; else echo "FAIL $1: $3"; failures=$((failures + 1)); fi
 }
-leftovers() {  # soffice processes and profiles of ours still there
+# LibreOffice's pipe sockets are made in /tmp whatever TMPDIR says.
+sockets() { find /tmp -maxdepth 1 -name "OSL_PIPE_$(id -u)_r58267-r58267-office-*" 2>/dev/null | sort; }
+sockets >"$scratch/sockets-before"
+leftovers() {  # soffice processes, profiles and pipe sockets of ours still there
   pgrep -f "UserInstallation=file://$TMPDIR" | wc -l
-  find "$TMPDIR" -mindepth 1 -maxdepth 1 | wc -l
+  echo $(($(find "$TMPDIR" -mindepth 1 -maxdepth 1 | wc -l) + $(sockets | comm -13 "$scratch/sockets-before" - | wc -l)))
 }
 
 # A real .xls and .xlsx that LibreOffice makes from a table: 705's first
@@ -78,7 +81,7 @@ check batch-pairs $(($? == 64 ? 0 : 1)) "717 takes two workbooks per learner"
 for i in 1 2 3 4; do "$r58267" batch 705 "$scratch/table.xls" "$scratch/table.xlsx" >/dev/null 2>&1 & done
 wait
 read -r processes profiles < <(leftovers | paste -s -d ' ')
-check concurrent-leave-nothing $((processes + profiles)) "$processes soffice, $profiles entries in TMPDIR"
+check concurrent-leave-nothing $((processes + profiles)) "$processes soffice, $profiles profiles or sockets"
 
 # Interrupted while LibreOffice runs: the signal watcher stops it.
 many=()
@@ -95,7 +98,7 @@ wait $run
 status=$?
 read -r processes profiles < <(leftovers | paste -s -d ' ')
 [ $status -eq 143 ] && [ $((processes + profiles)) -eq 0 ]
-check interrupted-leave-nothing $? "exit $status, $processes soffice, $profiles entries in TMPDIR"
+check interrupted-leave-nothing $? "exit $status, $processes soffice, $profiles profiles or sockets"
 
 echo "$((total - failures)) of $total passed"
 [ $failures -eq 0 ]
