@@ -68,7 +68,8 @@ fs::path MakeProfile() {
   std::error_code error;
   const fs::path temporary = fs::temp_directory_path(error);
   if (error) throw OfficeError("no temporary folder for LibreOffice's profile: " + error.message());
-  std::string pattern = (temporary / "r58267-office-XXXXXX").string();
+  // The process id in the name tells whose office a leftover would be.
+  std::string pattern = (temporary / ("r58267-office-" + std::to_string(::getpid()) + "-XXXXXX")).string();
   if (::mkdtemp(pattern.data()) == nullptr) {
     throw OfficeError("cannot create LibreOffice's profile folder in '" + temporary.string() +
                       "': " + std::generic_category().message(errno));

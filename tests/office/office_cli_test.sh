@@ -20,12 +20,14 @@ check() {  # check NAME CONDITION-STATUS MESSAGE
   total=$((total + 1))
   if [ "$2" -eq 0 ]; then echo "ok   $1"; else echo "FAIL $1: $3"; failures=$((failures + 1)); fi
 }
-# LibreOffice's pipe sockets are made in /tmp whatever TMPDIR says.
-sockets() { find /tmp -maxdepth 1 -name "OSL_PIPE_$(id -u)_r58267-r58267-office-*" 2>/dev/null | sort; }
-sockets >"$scratch/sockets-before"
-leftovers() {  # soffice processes, profiles and pipe sockets of ours still there
+# LibreOffice's pipe sockets are made in /tmp whatever TMPDIR says; their
+# names hold the process id of the r58267 run.
+sockets() {  # sockets PID...
+  for pid in "$@"; do find /tmp -maxdepth 1 -name "OSL_PIPE_$(id -u)_r58267-r58267-office-$pid-*"; done | wc -l
+}
+leftovers() {  # leftovers PID...: soffice processes, then profiles and sockets of these runs
   pgrep -f "UserInstallation=file://$TMPDIR" | wc -l
-  echo $(($(find "$TMPDIR" -mindepth 1 -maxdepth 1 | wc -l) + $(sockets | comm -13 "$scratch/sockets-before" - | wc -l)))
+  echo $(($(find "$TMPDIR" -mindepth 1 -maxdepth 1 | wc -l) + $(sockets "$@")))
 }
 
 # A real .xls and .xlsx that LibreOffice makes from a table: 705's first
@@ -78,9 +80,13 @@ check batch-json $? "exit $status: $out"
 check batch-pairs $(($? == 64 ? 0 : 1)) "717 takes two workbooks per learner"
 
 # Four runs at once, each with its own LibreOffice.
-for i in 1 2 3 4; do "$r58267" batch 705 "$scratch/table.xls" "$scratch/table.xlsx" >/dev/null 2>&1 & done
+runs=()
+for i in 1 2 3 4; do
+  "$r58267" batch 705 "$scratch/table.xls" "$scratch/table.xlsx" >/dev/null 2>&1 &
+  runs+=($!)
+done
 wait
-read -r processes profiles < <(leftovers | paste -s -d ' ')
+read -r processes profiles < <(leftovers "${runs[@]}" | paste -s -d ' ')
 check concurrent-leave-nothing $((processes + profiles)) "$processes soffice, $profiles profiles or sockets"
 
 # Interrupted while LibreOffice runs: the signal watcher stops it.
@@ -96,7 +102,7 @@ sleep 0.5
 kill -TERM $run
 wait $run
 status=$?
-read -r processes profiles < <(leftovers | paste -s -d ' ')
+read -r processes profiles < <(leftovers $run | paste -s -d ' ')
 [ $status -eq 143 ] && [ $((processes + profiles)) -eq 0 ]
 check interrupted-leave-nothing $? "exit $status, $processes soffice, $profiles profiles or sockets"
 
