@@ -757,34 +757,15 @@ void ReadScenarios(const Reference<sheet::XSpreadsheet>& sheet, json& out) {
   if (!list.empty()) out["scenarios"] = std::move(list);
 }
 
+// The document names the six functions it knows; any other goes as
+// Excel's code.
 json ConsolidationJson(const Consolidation& consolidation) {
-  std::string function = "sum";
-  switch (consolidation.function) {
-    case -4112:
-    case -4113:
-      function = "count";
-      break;
-    case -4106:
-      function = "average";
-      break;
-    case -4136:
-      function = "max";
-      break;
-    case -4139:
-      function = "min";
-      break;
-    case -4149:
-      function = "product";
-      break;
-    case -4157:
-      break;
-    default:
-      return {{"sources", consolidation.sources},
-              {"function", consolidation.function},
-              {"options", {consolidation.topRow, consolidation.leftColumn, consolidation.createLinks}}};
-  }
+  static const std::map<long, const char*> kNames{{-4157, "sum"},     {-4112, "count"}, {-4113, "count"},
+                                                  {-4106, "average"}, {-4136, "max"},   {-4139, "min"},
+                                                  {-4149, "product"}};
+  const auto name = kNames.find(consolidation.function);
   return {{"sources", consolidation.sources},
-          {"function", function},
+          {"function", name == kNames.end() ? json(consolidation.function) : json(name->second)},
           {"options", {consolidation.topRow, consolidation.leftColumn, consolidation.createLinks}}};
 }
 
