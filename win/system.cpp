@@ -1,5 +1,7 @@
 #include "win/system.h"
 
+#include <shlwapi.h>
+
 #include <limits>
 
 namespace win {
@@ -61,7 +63,9 @@ HRESULT WriteClassesKey(const std::wstring& path, const std::wstring& value,
 }
 
 HRESULT DeleteClassesTree(const std::wstring& path) {
-  const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str());
+  // shlwapi's recursive delete: advapi32's RegDeleteTreeW is Vista's, and
+  // the x86 library must load on XP.
+  const LSTATUS status = SHDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str());
   return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(status);
 }
 
