@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,9 +31,9 @@ inline constexpr long kCannotCreateObject = 429;
 inline constexpr long kNotSupported = 438;
 inline constexpr long kApplicationDefined = 1004;
 // Raw HRESULTs as VB reports them (negative numbers).
-inline constexpr long kInvalidArgumentHresult = -2147024809;  // E_INVALIDARG
-inline constexpr long kUnspecifiedHresult = -2147467259;      // E_FAIL
-inline constexpr long kServerBusyHresult = -2147417846;       // RPC_E_SERVERCALL_RETRYLATER
+inline constexpr long kInvalidArgumentHresult = -2147024809;    // E_INVALIDARG
+inline constexpr long kUnspecifiedHresult = -2147467259;        // E_FAIL
+inline constexpr long kServerBusyHresult = -2147417846;         // RPC_E_SERVERCALL_RETRYLATER
 inline constexpr long kServerUnavailableHresult = -2147023174;  // RPC_S_SERVER_UNAVAILABLE
 
 // Source text of the errors that the run-time itself raises.
@@ -56,11 +57,13 @@ std::string DefaultDescription(long number);
 [[noreturn]] void Raise(long number);
 [[noreturn]] void Raise(long number, std::string description, std::string source);
 
-// Regional settings that the conversions read: the decimal separator, which
-// also picks the short date form (m/d/yyyy with ".", dd/mm/yyyy with ",").
+// Regional settings that the conversions read: the decimal separator and the
+// short date order (m/d/yyyy or dd/mm/yyyy). Without an order of its own the
+// separator picks it: day first with ",", as in the course's French setting.
 struct Locale {
   char decimalSeparator = '.';
-  [[nodiscard]] bool DayFirst() const { return decimalSeparator == ','; }
+  std::optional<bool> dayFirst = std::nullopt;
+  [[nodiscard]] bool DayFirst() const { return dayFirst.value_or(decimalSeparator == ','); }
 };
 const Locale& CurrentLocale();
 void SetCurrentLocale(Locale locale);
@@ -113,17 +116,17 @@ std::string CellErrorText(long code);
 
 class Variant {
  public:
-  Variant() = default;  // Empty
-  Variant(bool value);  // NOLINT(google-explicit-constructor): VB converts freely
-  Variant(int value);   // NOLINT(google-explicit-constructor)
-  Variant(long value);  // NOLINT(google-explicit-constructor)
-  Variant(double value);                   // NOLINT(google-explicit-constructor)
-  Variant(const char* value);              // NOLINT(google-explicit-constructor)
-  Variant(std::string value);              // NOLINT(google-explicit-constructor)
-  Variant(std::string_view value);         // NOLINT(google-explicit-constructor)
+  Variant() = default;              // Empty
+  Variant(bool value);              // NOLINT(google-explicit-constructor): VB converts freely
+  Variant(int value);               // NOLINT(google-explicit-constructor)
+  Variant(long value);              // NOLINT(google-explicit-constructor)
+  Variant(double value);            // NOLINT(google-explicit-constructor)
+  Variant(const char* value);       // NOLINT(google-explicit-constructor)
+  Variant(std::string value);       // NOLINT(google-explicit-constructor)
+  Variant(std::string_view value);  // NOLINT(google-explicit-constructor)
   static Variant Null();
-  static Variant Date(double serial);      // OLE date: days since 30 Dec 1899
-  static Variant ErrorValue(long code);    // CVErr(code)
+  static Variant Date(double serial);    // OLE date: days since 30 Dec 1899
+  static Variant ErrorValue(long code);  // CVErr(code)
   static Variant Object(std::shared_ptr<vb::Object> object);
   // A one-dimensional array whose first index is `lowerBound`.
   static Variant Array(std::vector<Variant> items, long lowerBound = 1);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cwchar>
 #include <limits>
 #include <optional>
 
@@ -96,6 +97,38 @@ std::shared_ptr<excel::Application> ApplicationFrom(HRESULT hr, const ComPtr<IUn
   return ApplicationFromDispatch(dispatch.Get());
 }
 
+// How long CreateObject retries an activation that failed because the
+// server was stopping, and the pause between two tries.
+constexpr DWORD kActivationRetryMs = 10000;
+constexpr DWORD kActivationPauseMs = 200;
+
+// The failures of an activation that reached a server on its way out (or
+// its class object, revoked meanwhile): a new instance can still be had.
+bool IsServerStopping(HRESULT hr) {
+  switch (hr) {
+    case CO_E_SERVER_STOPPING:
+    case CO_E_OBJNOTCONNECTED:
+    case RPC_E_DISCONNECTED:
+    case RPC_E_SERVER_DIED:
+    case RPC_E_SERVER_DIED_DNE:
+    case HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE):
+    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED):
+    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE):
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The HRESULT behind a 429, for a debugger (Wine: WINEDEBUG=+debugstr):
+// VB's error number does not carry it.
+void TraceActivation(const wchar_t* what, HRESULT hr) {
+  std::array<wchar_t, 80> text{};
+  std::swprintf(text.data(), text.size(), L"R58267: Excel activation %ls: 0x%08lx\n", what,
+                static_cast<unsigned long>(hr));
+  ::OutputDebugStringW(text.data());
+}
+
 CLSID ClassOf(const std::string& className) {
   CLSID clsid{};
   if (FAILED(::CLSIDFromProgID(Wide(className).c_str(), &clsid))) vb::Raise(vb::kCannotCreateObject);
@@ -107,6 +140,31 @@ CLSID ClassOf(const std::string& className) {
 const char kInThisModule = 0;
 
 }  // namespace
+
+// ---- regional settings ----
+
+namespace {
+
+std::wstring LocaleInfo(LCTYPE type) {
+  std::array<wchar_t, 16> text{};
+  const int length = ::GetLocaleInfoW(LOCALE_USER_DEFAULT, type, text.data(), static_cast<int>(text.size()));
+  return length > 1 ? std::wstring(text.data(), static_cast<std::size_t>(length - 1)) : std::wstring();
+}
+
+}  // namespace
+
+vb::Locale UserLocale() {
+  vb::Locale locale;
+  const std::wstring separator = LocaleInfo(LOCALE_SDECIMAL);
+  if (separator.size() == 1 && separator[0] > L' ' && separator[0] < 0x7f &&
+      (separator[0] < L'0' || separator[0] > L'9')) {
+    locale.decimalSeparator = static_cast<char>(separator[0]);
+  }
+  // LOCALE_IDATE: 0 month-day-year, 1 day-month-year, 2 year-month-day
+  // (written month before day, as VB's m/d/yyyy).
+  locale.dayFirst = LocaleInfo(LOCALE_IDATE) == L"1";
+  return locale;
+}
 
 // ---- user32 ----
 
@@ -238,17 +296,33 @@ std::shared_ptr<excel::Application> Win32Platform::GetActiveObject(const std::st
   const CLSID clsid = ClassOf(className);
   ComPtr<IUnknown> object;
   const HRESULT hr = ::GetActiveObject(clsid, nullptr, object.Put());
+  if (FAILED(hr)) TraceActivation(L"of the running instance failed", hr);
   return ApplicationFrom(hr, object);
 }
 
 // As VB's CreateObject: an in-process or local server, asked for IUnknown
-// then IDispatch.
+// then IDispatch. An Excel that is quitting (the previous exercise's, the
+// learner's own) may still have its class object registered: COM then
+// hands out that dying instance, and the activation or the first call on
+// it fails although a new Excel would start a moment later. Such failures
+// are retried for a bounded time; any other failure is final at once.
 std::shared_ptr<excel::Application> Win32Platform::CreateObject(const std::string& className) {
   const CLSID clsid = ClassOf(className);
-  ComPtr<IUnknown> object;
-  const HRESULT hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                                        IID_IUnknown, reinterpret_cast<void**>(object.Put()));
-  return ApplicationFrom(hr, object);
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    ComPtr<IUnknown> object;
+    HRESULT hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
+                                    reinterpret_cast<void**>(object.Put()));
+    ComPtr<IDispatch> dispatch;
+    if (SUCCEEDED(hr)) hr = object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.Put()));
+    if (SUCCEEDED(hr) && dispatch) return ApplicationFromDispatch(dispatch.Get());
+    if (!IsServerStopping(hr) || ::GetTickCount() - start >= kActivationRetryMs) {
+      TraceActivation(L"failed", hr);
+      vb::Raise(vb::kCannotCreateObject);
+    }
+    TraceActivation(L"retried", hr);
+    ::Sleep(kActivationPauseMs);
+  }
 }
 
 // ---- file system ----

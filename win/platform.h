@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "framework/api.h"
+#include "framework/vb.h"
 
 namespace win {
 
@@ -13,6 +14,12 @@ namespace win {
 // extension, as Windows' own LongToHandle does.
 HWND NativeWindow(api::Hwnd window);
 api::Hwnd HostWindow(HWND window);
+
+// The user's regional settings (Control Panel's decimal separator and
+// short date order), read as VB's conversions read them: with functions
+// that Windows XP has. A separator the conversions cannot write (more than
+// one character, or not ASCII) gives ".".
+vb::Locale UserLocale();
 
 class Win32Platform : public api::Platform {
  public:

@@ -198,11 +198,11 @@ class ModuleObject final : public DualObject<::AbstractModule> {
     });
   }
   HRESULT STDMETHODCALLTYPE Fermer() override {
-    return Member([&] { module_.Fermer(); });
+    return Work([&] { module_.Fermer(); });
   }
   HRESULT STDMETHODCALLTYPE InitQuestion(LONG ilQuestion, BSTR isPathDossier, IDispatch** ioApplication,
                                          LONG* ioHandleLogiciel, BSTR isPathModele) override {
-    return Member([&] {
+    return Work([&] {
       InOutExcel excel(ioApplication, ioHandleLogiciel);
       std::optional<std::string> modele;
       if (isPathModele != nullptr) modele = FromBstr(isPathModele);
@@ -210,13 +210,13 @@ class ModuleObject final : public DualObject<::AbstractModule> {
     });
   }
   HRESULT STDMETHODCALLTYPE Quitter(IDispatch** ioApplication, LONG* ioHandleLogiciel) override {
-    return Member([&] {
+    return Work([&] {
       InOutExcel excel(ioApplication, ioHandleLogiciel);
       module_.Quitter(excel.Application(), excel.Handle());
     });
   }
   HRESULT STDMETHODCALLTYPE TestePoint() override {
-    return Member([&] { module_.TestePoint(); });
+    return Work([&] { module_.TestePoint(); });
   }
 
  protected:
@@ -226,6 +226,16 @@ class ModuleObject final : public DualObject<::AbstractModule> {
   bool IsAlso(REFIID iid) const override { return iid == IID__Module; }
 
  private:
+  // A member that works with Excel: its conversions follow the user's
+  // regional settings as they stand when it starts, as VB's would.
+  template <class Body>
+  HRESULT Work(Body&& body) noexcept {
+    return Member([&] {
+      vb::SetCurrentLocale(UserLocale());
+      body();
+    });
+  }
+
   r58267::Module module_;
 };
 

@@ -18,6 +18,7 @@
 #include "e2e/excel_server/stand_in_dispatch.h"
 #include "sim/excel_application.h"
 #include "win/com.h"
+#include "win/platform.h"
 #include "win/system.h"
 
 // shellapi.h needs windows.h (through win/com.h) first.
@@ -188,6 +189,9 @@ int Serve() {
     std::fprintf(stderr, "r58267_excel_server: no implementation of %s\n", missing.c_str());
     return 2;
   }
+  // Excel reads the texts it is given (a scenario's values) with the
+  // user's regional settings.
+  vb::SetCurrentLocale(win::UserLocale());
   sim::ExcelOptions options;
   std::error_code error;
   options.currentFolder = std::filesystem::current_path(error).string();

@@ -6,9 +6,16 @@
 //       paths; one line per case, then "N passed, N failed"; exit 0 only
 //       when all pass.
 //   r58267_e2e_host check QUESTION WORKBOOK [WORKBOOK2] [--json]
+//                   [--decimal-separator S]
 //       grades one case as `r58267 check` does and prints the same text or
 //       JSON line, with the same exit status (0 passed, 1 not passed, 2 a
-//       call failed, 64 bad usage).
+//       call failed, 64 bad usage). --decimal-separator sets the user's
+//       regional settings for the call ("," with day-first dates, "." with
+//       month-first ones) and puts the previous ones back afterwards.
+//   r58267_e2e_host regional SAMPLES
+//       with the user's regional settings set to a decimal comma for the
+//       run, question 716's rates must reach Excel as numbers; one line per
+//       case, then "N passed, N failed".
 //   r58267_e2e_host timing SAMPLES [RUNS]
 //       times one cross-process call and each question's InitQuestion,
 //       TestePoint and Fermer on its solved sample (median of RUNS, 5 by
@@ -21,12 +28,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/output.h"
 #include "e2e/host/client.h"
 #include "e2e/host/suite.h"
+#include "win/tests/regional_settings.h"
 #include "win/text.h"
 
 namespace {
@@ -88,9 +97,16 @@ void PrintText(const Outcome& outcome) {
 int Check(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   bool json = false;
-  for (const auto& arg : args) {
+  std::optional<char> separator;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     if (arg == "--json") {
       json = true;
+    } else if (arg == "--decimal-separator") {
+      if (i + 1 == args.size() || (args[i + 1] != "." && args[i + 1] != ",")) {
+        return Usage("--decimal-separator must be \".\" or \",\"");
+      }
+      separator = args[++i][0];
     } else if (arg.rfind("--", 0) == 0) {
       return Usage("unknown option '" + arg + "'");
     } else {
@@ -117,6 +133,14 @@ int Check(const std::vector<std::string>& args) {
       return Usage("cannot read workbook '" + positional[i] + "': no such file");
     }
     documents.push_back(path);
+  }
+  std::optional<win::test_support::ScopedRegionalSettings> regional;
+  if (separator) {
+    regional.emplace(*separator);
+    if (!regional->Ok()) {
+      std::fprintf(stderr, "r58267: the regional settings could not be written\n");
+      return kExitCallFailed;
+    }
   }
   const ComPtr<IDispatch> module = e2e::CreateModule();
   if (!module) {
@@ -246,6 +270,15 @@ int main(int argc, char** argv) {
     // Lines end in "\n" alone, as `r58267 check` prints them.
     _setmode(_fileno(stdout), _O_BINARY);
     return Check({args.begin() + 1, args.end()});
+  }
+  if (args[0] == "regional") {
+    if (args.size() != 2) return Usage("regional takes SAMPLES");
+    const win::test_support::ScopedRegionalSettings comma(',');
+    e2e::Tally tally;
+    tally.Line(comma.Ok(), "the regional settings are written");
+    e2e::RunRegionalSettings(e2e::Samples(fs::path(win::Wide(args[1]))), tally);
+    std::printf("%d passed, %d failed\n", tally.passed, tally.failed);
+    return tally.failed == 0 ? 0 : 1;
   }
   if (args[0] == "timing") {
     int runs = 5;

@@ -327,6 +327,43 @@ void RunSamples(const std::vector<Sample>& samples, Tally& tally) {
   tally.Line(!quit.error && WindowGone(), "the host quits its lent Excel" + Suffix(quit.error));
 }
 
+void RunRegionalSettings(const std::vector<Sample>& samples, Tally& tally) {
+  const char* name = "decimal comma";
+  const ComPtr<IDispatch> module = CreateModule();
+  HostExcel excel;
+  const WorkingFolder folder;
+  Deliver(716, Solved(samples, 716), folder);
+  const auto init = InitQuestion(module.Get(), excel, 716, folder);
+  // ActiveWorkbook.Sheets(1).Scenarios(1).Values(1): Banque A's rate.
+  std::optional<double> rate;
+  if (!init && excel.application) {
+    const Reply workbook = Get(excel.application.Get(), L"ActiveWorkbook");
+    const Reply sheets = workbook.error ? Reply{} : Get(V_DISPATCH(&workbook.value.Get()), L"Sheets");
+    const Reply sheet = sheets.error || !V_DISPATCH(&sheets.value.Get())
+                            ? Reply{}
+                            : Call(V_DISPATCH(&sheets.value.Get()), L"Item", {Long(1)});
+    const Reply scenarios = sheet.error || !V_DISPATCH(&sheet.value.Get())
+                                ? Reply{}
+                                : Call(V_DISPATCH(&sheet.value.Get()), L"Scenarios", {Long(1)});
+    const Reply value =
+        scenarios.error || !V_DISPATCH(&scenarios.value.Get())
+            ? Reply{}
+            : Invoke(V_DISPATCH(&scenarios.value.Get()), L"Values", DISPATCH_PROPERTYGET, {Long(1)});
+    if (!value.error && V_VT(&value.value.Get()) == VT_R8) rate = V_R8(&value.value.Get());
+  }
+  tally.Line(
+      rate == 0.08,
+      std::string(name) + ": InitQuestion 716 gives Excel Banque A's rate as the number 0.08" + Suffix(init));
+  Outcome outcome;
+  Correct(module.Get(), outcome);
+  tally.Line(outcome.Passed(),
+             std::string(name) + ": the solved sample of 716 passes" + Suffix(outcome.failed));
+  const Reply close = Call(module.Get(), L"Fermer");
+  const auto quit = Quitter(module.Get(), excel);
+  tally.Line(!close.error && !quit && WindowGone(),
+             std::string(name) + ": Fermer and Quitter" + Suffix(close.error) + Suffix(quit));
+}
+
 void RunFailurePaths(const std::vector<Sample>& samples, Tally& tally) {
   ErrorThroughExcel(tally);
   WindowClosed(samples, tally);

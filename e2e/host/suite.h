@@ -34,4 +34,11 @@ void RunSamples(const std::vector<Sample>& samples, Tally& tally);
 // and how Quitter gives Excel back.
 void RunFailurePaths(const std::vector<Sample>& samples, Tally& tally);
 
+// Question 716 under the regional settings that the caller has set for
+// this process (a decimal comma): the rates that InitQuestion gives Excel's
+// Scenarios.Add as text, written with the user's separator, must reach
+// Excel, which reads them with the same settings, as numbers. Run in a
+// process of its own: Wine reads the settings once per process.
+void RunRegionalSettings(const std::vector<Sample>& samples, Tally& tally);
+
 }  // namespace e2e

@@ -11,6 +11,7 @@
 
 #include "framework/vb.h"
 #include "win/com.h"
+#include "win/tests/regional_settings.h"
 #include "win/text.h"
 
 namespace win {
@@ -24,6 +25,29 @@ long ErrorOf(const std::function<void()>& call) {
   } catch (const vb::Error& error) {
     return error.number;
   }
+}
+
+// ---- regional settings ----
+
+// The locale read with `separator` set; one setting per test, each test
+// being a process of its own: Wine reads the user's settings once per
+// process, where Windows follows a change at once.
+vb::Locale LocaleWith(char separator) {
+  const test_support::ScopedRegionalSettings settings(separator);
+  EXPECT_TRUE(settings.Ok());
+  return UserLocale();
+}
+
+TEST(RegionalSettingsTest, DecimalCommaAndDayFirstDates) {
+  const vb::Locale locale = LocaleWith(',');
+  EXPECT_EQ(locale.decimalSeparator, ',');
+  EXPECT_TRUE(locale.DayFirst());
+}
+
+TEST(RegionalSettingsTest, DecimalPointAndMonthFirstDates) {
+  const vb::Locale locale = LocaleWith('.');
+  EXPECT_EQ(locale.decimalSeparator, '.');
+  EXPECT_FALSE(locale.DayFirst());
 }
 
 // ---- window handles ----
