@@ -103,10 +103,12 @@ constexpr DWORD kActivationRetryMs = 10000;
 constexpr DWORD kActivationPauseMs = 200;
 
 // The failures of an activation that reached a server on its way out (or
-// its class object, revoked meanwhile): a new instance can still be had.
+// its class object, revoked meanwhile), or whose new server ended before
+// it registered: a new instance can still be had.
 bool IsServerStopping(HRESULT hr) {
   switch (hr) {
     case CO_E_SERVER_STOPPING:
+    case CO_E_SERVER_EXEC_FAILURE:
     case CO_E_OBJNOTCONNECTED:
     case RPC_E_DISCONNECTED:
     case RPC_E_SERVER_DIED:
