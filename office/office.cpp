@@ -88,23 +88,29 @@ std::string ProductVersion(const fs::path& program) {
   return "";
 }
 
-// A new profile that already knows this version: without it LibreOffice
-// runs its graphics self-tests at start-up, which takes seconds.
+// A new profile with our settings: it already knows this version (without
+// that LibreOffice runs its graphics self-tests at start-up, which takes
+// seconds), and it opens documents without a lock file. A lock file is
+// written beside the learner's workbook; one left by an office that was
+// killed (a timeout, an interrupted batch) would make every later office
+// refuse that workbook.
 void SeedProfile(const fs::path& profile, const fs::path& program) {
   const std::string version = ProductVersion(program);
-  if (version.empty() || version.find_first_of("<&\"") != std::string::npos) return;
   std::error_code ignored;
   fs::create_directories(profile / "user", ignored);
   std::ofstream out(profile / "user" / "registrymodifications.xcu");
   out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
          "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
          "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
-         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n"
-         "<item oor:path=\"/org.openoffice.Setup/Product\"><prop oor:name=\"ooSetupLastVersion\" "
-         "oor:op=\"fuse\"><value>"
-      << version
-      << "</value></prop></item>\n"
-         "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"FirstRun\" "
+         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n";
+  if (!version.empty() && version.find_first_of("<&\"") == std::string::npos) {
+    out << "<item oor:path=\"/org.openoffice.Setup/Product\"><prop oor:name=\"ooSetupLastVersion\" "
+           "oor:op=\"fuse\"><value>"
+        << version << "</value></prop></item>\n";
+  }
+  out << "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"FirstRun\" "
+         "oor:op=\"fuse\"><value>false</value></prop></item>\n"
+         "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"UseLocking\" "
          "oor:op=\"fuse\"><value>false</value></prop></item>\n"
          "</oor:items>\n";
 }

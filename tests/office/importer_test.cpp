@@ -1,10 +1,14 @@
 // The importer on what the round trip of the samples does not show: how a
 // file is recognised, sheet passwords, and a file that keeps LibreOffice
-// busy too long.
+// busy too long, a stale lock file.
 #include "office/importer.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
+#include <array>
+#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -73,6 +77,20 @@ TEST_F(ImporterTest, SheetPasswordIsKnownOnlyWhenOneOfTheCandidatesOpensIt) {
     EXPECT_EQ(sheet.value("protected", false), true) << c.password;
     EXPECT_EQ(sheet.value("password", "?"), c.imported) << c.password;
   }
+}
+
+// The lock file that an office of ours killed while loading leaves beside
+// the learner's workbook (this user, this host, another profile) does not
+// stop the next office from reading it.
+TEST_F(ImporterTest, AStaleLockFileBesideTheWorkbookIsIgnored) {
+  const auto file = Protected("");
+  std::array<char, 256> host{};
+  ASSERT_EQ(::gethostname(host.data(), host.size() - 1), 0);
+  const passwd* user = ::getpwuid(::geteuid());
+  ASSERT_NE(user, nullptr);
+  std::ofstream(file.parent_path() / (".~lock." + file.filename().string() + "#"))
+      << "," << user->pw_name << "," << host.data() << ",08.12.2026 10:00,file:///tmp/gone-profile;";
+  EXPECT_EQ(office::ImportWorkbook(*office_, file).at("sheets").at(0).at("name"), "Feuil1");
 }
 
 TEST_F(ImporterTest, AFileKeepingLibreOfficeBusyTooLongStopsItAndTheNextOfficeGoesOn) {
