@@ -288,6 +288,11 @@ void QuitterMinimises(const std::vector<Sample>& samples, Tally& tally) {
   tally.Line(!ended.error && WindowGone(), std::string(name) + ": the learner quits Excel");
 }
 
+// The object a reply holds; null after an error or for any other value.
+IDispatch* ObjectOf(const Reply& reply) {
+  return !reply.error && V_VT(&reply.value.Get()) == VT_DISPATCH ? V_DISPATCH(&reply.value.Get()) : nullptr;
+}
+
 }  // namespace
 
 void RunSamples(const std::vector<Sample>& samples, Tally& tally) {
@@ -338,17 +343,11 @@ void RunRegionalSettings(const std::vector<Sample>& samples, Tally& tally) {
   std::optional<double> rate;
   if (!init && excel.application) {
     const Reply workbook = Get(excel.application.Get(), L"ActiveWorkbook");
-    const Reply sheets = workbook.error ? Reply{} : Get(V_DISPATCH(&workbook.value.Get()), L"Sheets");
-    const Reply sheet = sheets.error || !V_DISPATCH(&sheets.value.Get())
-                            ? Reply{}
-                            : Call(V_DISPATCH(&sheets.value.Get()), L"Item", {Long(1)});
-    const Reply scenarios = sheet.error || !V_DISPATCH(&sheet.value.Get())
-                                ? Reply{}
-                                : Call(V_DISPATCH(&sheet.value.Get()), L"Scenarios", {Long(1)});
+    const Reply sheets = ObjectOf(workbook) ? Get(ObjectOf(workbook), L"Sheets") : Reply{};
+    const Reply sheet = ObjectOf(sheets) ? Call(ObjectOf(sheets), L"Item", {Long(1)}) : Reply{};
+    const Reply scenario = ObjectOf(sheet) ? Call(ObjectOf(sheet), L"Scenarios", {Long(1)}) : Reply{};
     const Reply value =
-        scenarios.error || !V_DISPATCH(&scenarios.value.Get())
-            ? Reply{}
-            : Invoke(V_DISPATCH(&scenarios.value.Get()), L"Values", DISPATCH_PROPERTYGET, {Long(1)});
+        ObjectOf(scenario) ? Invoke(ObjectOf(scenario), L"Values", DISPATCH_PROPERTYGET, {Long(1)}) : Reply{};
     if (!value.error && V_VT(&value.value.Get()) == VT_R8) rate = V_R8(&value.value.Get());
   }
   tally.Line(
