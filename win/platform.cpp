@@ -97,30 +97,17 @@ std::shared_ptr<excel::Application> ApplicationFrom(HRESULT hr, const ComPtr<IUn
   return ApplicationFromDispatch(dispatch.Get());
 }
 
-// How long CreateObject retries an activation that failed because the
-// server was stopping, and the pause between two tries.
+// How long CreateObject retries an activation that may pass later, and the
+// pause between two tries.
 constexpr DWORD kActivationRetryMs = 10000;
 constexpr DWORD kActivationPauseMs = 200;
 
-// The failures of an activation that reached a server on its way out (or
-// its class object, revoked meanwhile), or whose new server ended before
-// it registered: a new instance can still be had.
-bool IsServerStopping(HRESULT hr) {
-  switch (hr) {
-    case CO_E_SERVER_STOPPING:
-    case CO_E_SERVER_EXEC_FAILURE:
-    case CO_E_OBJNOTCONNECTED:
-    case RPC_E_DISCONNECTED:
-    case RPC_E_SERVER_DIED:
-    case RPC_E_SERVER_DIED_DNE:
-    case HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE):
-    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED):
-    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE):
-      return true;
-    default:
-      return false;
-  }
-}
+// Whether a failed activation may succeed a moment later: every failure but
+// a class that is not registered at all. An Excel on its way out (the
+// previous exercise's, the learner's own) fails activations in ways that
+// depend on the moment (server stopping, disconnected, RPC server gone, an
+// object reference no longer valid) until a new one starts.
+bool MayPassLater(HRESULT hr) { return hr != REGDB_E_CLASSNOTREG && hr != CO_E_CLASSSTRING; }
 
 // The HRESULT behind a 429, for a debugger (Wine: WINEDEBUG=+debugstr):
 // VB's error number does not carry it.
@@ -318,7 +305,7 @@ std::shared_ptr<excel::Application> Win32Platform::CreateObject(const std::strin
     ComPtr<IDispatch> dispatch;
     if (SUCCEEDED(hr)) hr = object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.Put()));
     if (SUCCEEDED(hr) && dispatch) return ApplicationFromDispatch(dispatch.Get());
-    if (!IsServerStopping(hr) || ::GetTickCount() - start >= kActivationRetryMs) {
+    if (!MayPassLater(hr) || ::GetTickCount() - start >= kActivationRetryMs) {
       TraceActivation(L"failed", hr);
       vb::Raise(vb::kCannotCreateObject);
     }
