@@ -583,8 +583,9 @@ void ReadShapes(const Reference<sheet::XSpreadsheet>& sheet, json& out) {
   for (sal_Int32 i = 0; i < page->getCount(); ++i) {
     const Reference<css::drawing::XShape> shape(page->getByIndex(i), UNO_QUERY);
     if (!shape.is()) continue;
-    // A comment's caption is drawn on the page in some files; Excel counts
-    // it with the comment, not as a shape of the sheet.
+    // A comment's caption is drawn on the page in some files. The comment
+    // is kept on its cell, and the workbook's Shapes list it from there:
+    // the caption would count it twice.
     if (shape->getShapeType() == "com.sun.star.drawing.CaptionShape") continue;
     const Reference<css::container::XNamed> named(shape, UNO_QUERY);
     std::string name = named.is() ? Utf8(named->getName()) : "";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <string>
 
 namespace sim {
 
@@ -22,6 +23,16 @@ const ArrayModel* SheetModel::FindArray(CellRef cell) const {
   const auto found =
       std::find_if(arrays.begin(), arrays.end(), [&](const ArrayModel& a) { return a.range.Contains(cell); });
   return found == arrays.end() ? nullptr : &*found;
+}
+
+std::vector<ShapeModel> SheetModel::AllShapes() const {
+  std::vector<ShapeModel> all = shapes;
+  for (const auto& [ref, cell] : cells) {
+    if (cell.comment.empty()) continue;
+    all.push_back(
+        ShapeModel{"Comment " + std::to_string(all.size() + 1), ControlType::kNone, excel::xlOff, true});
+  }
+  return all;
 }
 
 SheetModel& WorkbookModel::Sheet(std::string_view sheetName) {

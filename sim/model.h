@@ -39,6 +39,7 @@ struct ShapeModel {
   std::string name;
   ControlType control = ControlType::kNone;
   long value = excel::xlOff;  // state of a check box or option button
+  bool comment = false;       // the shape of a cell comment
 };
 
 struct PivotFieldModel {
@@ -97,6 +98,10 @@ struct SheetModel {
   CellModel& Cell(std::string_view address);
   [[nodiscard]] const CellModel* FindCell(CellRef cell) const;
   [[nodiscard]] const ArrayModel* FindArray(CellRef cell) const;
+  // The Shapes collection as Excel lists it: the drawing objects, then the
+  // shape of each cell comment (Excel draws a comment as a shape of the
+  // sheet), row by row, named "Comment N" after its place in the list.
+  [[nodiscard]] std::vector<ShapeModel> AllShapes() const;
 };
 
 struct WorkbookModel {

@@ -23,12 +23,12 @@ const T& At(const std::vector<T>& items, size_t position) {
 
 long SimShapes::Count() {
   Enter();
-  return static_cast<long>(sheet_->shapes.size());
+  return static_cast<long>(sheet_->AllShapes().size());
 }
 
 std::shared_ptr<excel::Shape> SimShapes::Item(const vb::Variant& index) {
   Enter();
-  const auto& shapes = sheet_->shapes;
+  const std::vector<ShapeModel> shapes = sheet_->AllShapes();
   const auto position = FindIndex(index, shapes.size(), [&](size_t i) { return shapes[i].name; });
   if (!position) {
     RaiseExcel(vb::kInvalidArgumentHresult,
@@ -39,7 +39,7 @@ std::shared_ptr<excel::Shape> SimShapes::Item(const vb::Variant& index) {
   return std::make_shared<SimShape>(session_, workbook_, sheet_, *position);
 }
 
-const ShapeModel& SimShape::Data() const { return At(sheet_->shapes, position_); }
+ShapeModel SimShape::Data() const { return At(sheet_->AllShapes(), position_); }
 
 std::string SimShape::Name() {
   Enter();
@@ -48,7 +48,7 @@ std::string SimShape::Name() {
 
 void SimShape::Select() {
   const Model& model = Enter();
-  const ShapeModel& shape = Data();
+  const ShapeModel shape = Data();
   if (!OnActiveSheet(model) || sheet_->isProtected)
     RaiseApplicationDefined("Select method of Shape class failed");
   sheet_->selection = SelectionModel{SelectionModel::Kind::kShape, {}, shape.name};

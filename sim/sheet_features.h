@@ -31,7 +31,7 @@ class SimShape : public excel::Shape, public SheetBound {
   void Select() override;
 
  private:
-  const ShapeModel& Data() const;
+  [[nodiscard]] ShapeModel Data() const;
   size_t position_;
 };
 

@@ -122,7 +122,7 @@ TEST_F(Question0703EdgeTest, PasswordProtectedSheetIsAReportedError) {
 
 TEST_F(Question0703EdgeTest, MissingBoxIsReportedAndLeavesTheSheetUnprotected) {
   auto document = Boxes({kOn, kOff, kOff});
-  document.json["sheets"][1]["shapes"][3]["name"] = "Case à cocher 4";
+  document.json["sheets"][1]["shapes"][2]["name"] = "Case à cocher 4";
   document.Save(folder.Path(), kThor);
   question.Prepare(excel, folder.Text());
   const vb::Error error = Caught();
@@ -173,7 +173,7 @@ TEST_F(Question0703EdgeTest, OtherErrorsAreReportedWithTheirSource) {
 TEST_F(Question0703EdgeTest, CheckedTwiceAfterTheLearnerTicksBox1) {
   EXPECT_EQ(Check(Boxes({kOff, kOff, kOff})), "A");
   // The learner ticks box 1; the earlier cause stays.
-  Trimestre2().shapes[1].value = kOn;
+  Trimestre2().shapes[0].value = kOn;
   question.TestePoint();
   EXPECT_EQ(question.CauseErreur(), "A");
   EXPECT_TRUE(Trimestre2().isProtected);

@@ -497,12 +497,24 @@ TEST_F(SimSelectionTest, ChartSheetSelectionHasNoValue) {
 
 TEST_F(SimTest, MissingShapeRaisesInvalidArgument) {
   const auto shapes = OpenThor()->Shapes();
-  EXPECT_EQ(shapes->Count(), 3);
   EXPECT_EQ(shapes->Item("RECTANGLE 1")->Name(), "Rectangle 1");
   const vb::Error byName = ErrorOf([&] { shapes->Item("Rectangle 2"); });
   EXPECT_EQ(byName.number, vb::kInvalidArgumentHresult);
   EXPECT_EQ(byName.description, "The item with the specified name wasn't found.");
-  EXPECT_EQ(ErrorOf([&] { shapes->Item(4); }).number, vb::kInvalidArgumentHresult);
+  EXPECT_EQ(ErrorOf([&] { shapes->Item(5); }).number, vb::kInvalidArgumentHresult);
+}
+
+// A cell comment is a shape of its sheet, after the drawing objects, row by
+// row.
+TEST_F(SimTest, CommentsAreShapesOfTheirSheet) {
+  auto thor = Thor();
+  thor["sheets"][0]["cells"]["A90"] = {{"comment", "Vu"}};
+  const auto shapes = Open("Thor.xls", thor)->Sheets()->Item("Trimestre 1")->Shapes();
+  EXPECT_EQ(shapes->Count(), 5);
+  EXPECT_EQ(shapes->Item(4)->Name(), "Comment 4");
+  EXPECT_EQ(shapes->Item("comment 5")->Name(), "Comment 5");
+  shapes->Item(4)->Select();
+  EXPECT_EQ(ErrorOf([&] { excel->Selection()->Value(); }).number, vb::kNotSupported);
 }
 
 // ---- Pivot tables ----

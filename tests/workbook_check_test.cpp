@@ -17,8 +17,9 @@ constexpr const char* kWorkbook = "Classeur.xls";
 
 struct SheetSpec {
   std::string name;
-  std::string commentCell;  // "" for none
-  int shapes = 0;
+  std::string commentCell;     // "" for none
+  int shapes = 0;              // drawing objects; Excel counts the comments among the shapes too
+  std::string otherComment{};  // a second comment's cell, "" for none
 };
 
 // The workbook of a question as the course delivers it.
@@ -26,7 +27,7 @@ std::vector<SheetSpec> GoodSheets(long question) {
   const SheetSpec t1{"Trimestre 1", "K83"}, t2{"Trimestre 2", "F13"}, ondine{"Ondine", "G19"};
   switch (question) {
     case 703:
-      return {t1, {"Trimestre 2", "F13", 5}, ondine};
+      return {t1, {"Trimestre 2", "F13", 4}, ondine};
     case 709:
       return {t1, t2, {"Semestre 1", "D11"}, ondine};
     case 710:
@@ -43,7 +44,7 @@ std::vector<SheetSpec> GoodSheets(long question) {
     case 716:
       return {{"Réponses", "", 5}, {"Emprunt", ""}};
     case 717:
-      return {{"Synthèse de scénarios", ""}, {"Emprunt", "F10", 5}};
+      return {{"Synthèse de scénarios", ""}, {"Emprunt", "F10", 4}};
     case 718:
       return {{"Synthèse de scénarios", ""}, {"Emprunt", "F10"}};
     case 719:
@@ -59,6 +60,7 @@ WorkbookDocument Build(const std::vector<SheetSpec>& sheets) {
   for (const auto& sheet : sheets) {
     nlohmann::json entry = {{"name", sheet.name}, {"cells", nlohmann::json::object()}};
     if (!sheet.commentCell.empty()) entry["cells"][sheet.commentCell] = {{"comment", kMarker}};
+    if (!sheet.otherComment.empty()) entry["cells"][sheet.otherComment] = {{"comment", "Vu"}};
     entry["shapes"] = nlohmann::json::array();
     for (int i = 1; i <= sheet.shapes; ++i)
       entry["shapes"].push_back({{"name", "Forme " + std::to_string(i)}});
@@ -100,6 +102,18 @@ TEST_P(GoodWorkbookTest, PassesAndRunsTheExercise) {
 
 INSTANTIATE_TEST_SUITE_P(EveryQuestion, GoodWorkbookTest, ::testing::Range(701L, 720L));
 
+class CommentShapeTest : public WorkbookCheckTest, public ::testing::WithParamInterface<long> {};
+
+// A drawing object replaced by a comment keeps the count of shapes.
+TEST_P(CommentShapeTest, ACommentTakesTheCountOfADrawingObject) {
+  auto sheets = GoodSheets(GetParam());
+  --sheets[1].shapes;
+  sheets[1].otherComment = "A1";
+  EXPECT_FALSE(Check(GetParam(), sheets).erreurGenerale);
+}
+
+INSTANTIATE_TEST_SUITE_P(SheetsWithAComment, CommentShapeTest, ::testing::Values(703L, 717L));
+
 struct Breakage {
   const char* name;
   long question;
@@ -125,7 +139,8 @@ const Breakage kBreakages[] = {
     {"SecondSheetRenamed", 705, [](auto& s) { s[1].name = "Feuil2"; }, "E"},
     {"OndineMissing", 705, [](auto& s) { s.pop_back(); }, "P"},
     {"CommentMissing", 701, [](auto& s) { s[2].commentCell = ""; }, "D"},
-    {"SixthShape", 703, [](auto& s) { s[1].shapes = 6; }, "D"},
+    {"SixthShape", 703, [](auto& s) { s[1].shapes = 5; }, "D"},
+    {"SecondCommentOn703", 703, [](auto& s) { s[1].otherComment = "A1"; }, "D"},
     {"NoOndineAnywhere", 703, [](auto& s) { s[2].name = "Autre"; }, "I"},
     {"SemestreMissing", 709, [](auto& s) { s[2].name = "Autre"; }, "R"},
     {"OndineBeforeSemestre", 709, [](auto& s) { Swap(s, 2, 3); }, "R"},
@@ -154,7 +169,8 @@ const Breakage kBreakages[] = {
     {"ReponsesFourShapes", 716, [](auto& s) { s[0].shapes = 4; }, "D"},
     {"Synthese", 717, [](auto& s) { Swap(s, 0, 1); }, "H"},
     {"EmpruntSecond", 718, [](auto& s) { s[1].name = "Autre"; }, "G"},
-    {"FourShapes", 717, [](auto& s) { s[1].shapes = 4; }, "D"},
+    {"ThreeShapes", 717, [](auto& s) { s[1].shapes = 3; }, "D"},
+    {"SecondCommentOn717", 717, [](auto& s) { s[1].otherComment = "B2"; }, "D"},
     {"Previsions", 719, [](auto& s) { s[0].name = "Autre"; }, "F"},
     {"ReponsesFiveShapes", 719, [](auto& s) { s[1].shapes = 5; }, "D"},
     {"ReponsesNotSecond", 719,
