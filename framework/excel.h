@@ -28,6 +28,10 @@ inline constexpr long kLocaleEnglish = 1033;
 inline constexpr long xlMaximized = -4137;
 inline constexpr long xlMinimized = -4140;
 inline constexpr long xlNormal = -4143;
+// XlSheetVisibility
+inline constexpr long xlSheetVisible = -1;
+inline constexpr long xlSheetHidden = 0;
+inline constexpr long xlSheetVeryHidden = 2;
 // Control states (check boxes, option buttons)
 inline constexpr long xlOn = 1;
 inline constexpr long xlOff = -4146;

@@ -31,12 +31,18 @@ struct Consolidation {
   bool operator==(const Consolidation&) const = default;
 };
 
+// A sheet's visibility (Excel's Visible: xlSheetVisible, xlSheetHidden,
+// xlSheetVeryHidden). LibreOffice knows no very hidden sheet.
+enum class SheetState { kVisible, kHidden, kVeryHidden };
+
 struct FileRecords {
   std::vector<std::string> sheetNames;                  // every sheet, in the workbook's order
   std::optional<std::size_t> activeSheet;               // index into sheetNames
   std::map<std::string, Consolidation> consolidations;  // by sheet name
   // Chart sheets, which LibreOffice reads as ordinary sheets holding a chart.
   std::set<std::string> chartSheets;
+  // The sheets that are not visible, by name.
+  std::map<std::string, SheetState> hiddenSheets;
 };
 
 // bytes: a whole .xls (BIFF8 in an OLE2 compound file).

@@ -870,6 +870,20 @@ FileRecords ReadRecords(FileKind kind, std::string_view bytes, const fs::path& f
   return {};
 }
 
+// A sheet's visibility: the file's own record for .xls and .xlsx (which
+// tells hidden from very hidden), LibreOffice's for .ods.
+SheetState Visibility(FileKind kind, FileRecords& records, const std::string& name,
+                      const Reference<sheet::XSpreadsheet>& sheet) {
+  if (kind != FileKind::kOds) {
+    const auto found = records.hiddenSheets.find(name);
+    return found == records.hiddenSheets.end() ? SheetState::kVisible : found->second;
+  }
+  bool visible = true;
+  Query<css::beans::XPropertySet>(sheet)->getPropertyValue("IsVisible") >>= visible;
+  if (!visible) records.hiddenSheets[name] = SheetState::kHidden;
+  return visible ? SheetState::kVisible : SheetState::kHidden;
+}
+
 }  // namespace
 
 FileKind SniffFile(std::string_view bytes) {
@@ -931,6 +945,9 @@ json ImportWorkbook(const Office& office, const fs::path& file, const ImportOpti
       // Scenarios are hidden extra sheets in LibreOffice, not the learner's.
       if (Query<sheet::XScenario>(sheet)->getIsScenario()) continue;
       json out = {{"name", allNames[i]}};
+      if (const SheetState state = Visibility(kind, records, allNames[i], sheet);
+          state != SheetState::kVisible)
+        out["visible"] = state == SheetState::kHidden ? "hidden" : "veryHidden";
       // A chart sheet is listed in Sheets, not in Worksheets, and has no
       // cells; LibreOffice made it an ordinary sheet holding the chart.
       if (records.chartSheets.contains(allNames[i])) {
@@ -961,7 +978,8 @@ json ImportWorkbook(const Office& office, const fs::path& file, const ImportOpti
                                                     UNO_QUERY);
       if (view.is()) active = Utf8(Query<css::container::XNamed>(view->getActiveSheet())->getName());
     }
-    if (learnerSheets.contains(active)) document["activeSheet"] = active;
+    if (learnerSheets.contains(active) && !records.hiddenSheets.contains(active))
+      document["activeSheet"] = active;
     return document;
   } catch (const css::uno::Exception& error) {
     ThrowIfOfficeEnded(office, watchdog, file, options);

@@ -544,11 +544,13 @@ FileRecords ReadXlsRecords(std::string_view bytes) {
     if (record.Type() == kFilePass) Fail("the workbook is encrypted");
     if (record.Type() == kBoundSheet) {
       const std::uint32_t position = record.U32();
-      record.Skip(1);  // visibility
+      const std::uint8_t state = record.U8() & 0x03U;  // 0 visible, 1 hidden, 2 very hidden
       const bool chart = record.U8() == kChartSheet;
       sheets.push_back({Utf8(record.ShortString()), position});
       records.sheetNames.push_back(sheets.back().name);
       if (chart) records.chartSheets.insert(sheets.back().name);
+      if (state != 0)
+        records.hiddenSheets[sheets.back().name] = state == 1 ? SheetState::kHidden : SheetState::kVeryHidden;
     } else if (record.Type() == kWindow1 && !activeTab) {
       record.Skip(10);
       activeTab = record.U16();

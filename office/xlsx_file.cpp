@@ -637,6 +637,9 @@ FileRecords ReadXlsxRecords(std::string_view bytes) {
       std::optional<std::string> name = x.Attribute("name");
       std::optional<std::string> id = x.Attribute("id", kRelationshipNamespaces);
       if (!name || !id) x.Fail("a sheet without name or r:id");
+      const std::string state = x.Attribute("state").value_or("visible");
+      if (state == "hidden") records.hiddenSheets[*name] = SheetState::kHidden;
+      if (state == "veryHidden") records.hiddenSheets[*name] = SheetState::kVeryHidden;
       records.sheetNames.push_back(std::move(*name));
       sheetIds.push_back(std::move(*id));
     } else if (x.Local() == "workbookView" && x.Ancestor(2) == "bookViews" && !viewSeen) {

@@ -432,7 +432,7 @@ std::shared_ptr<SheetModel> ReadSheet(const json& j, size_t position) {
   sheet->name = TextField(j, "name", at);
   CheckSheetName(sheet->name, at);
   CheckFields(j,
-              {"name", "type", "protected", "password", "cells", "arrays", "shapes", "pivotTables",
+              {"name", "type", "visible", "protected", "password", "cells", "arrays", "shapes", "pivotTables",
                "scenarios", "consolidation"},
               at, "a sheet");
   at = "sheet " + std::to_string(position) + " ('" + sheet->name + "'): ";
@@ -445,6 +445,14 @@ std::shared_ptr<SheetModel> ReadSheet(const json& j, size_t position) {
     }
   } else if (type != "worksheet") {
     Fail(at, "\"type\" is \"worksheet\" or \"chart\"");
+  }
+  const std::string visible = TextField(j, "visible", at, "visible");
+  if (visible == "hidden") {
+    sheet->visible = excel::xlSheetHidden;
+  } else if (visible == "veryHidden") {
+    sheet->visible = excel::xlSheetVeryHidden;
+  } else if (visible != "visible") {
+    Fail(at, "\"visible\" is \"visible\", \"hidden\" or \"veryHidden\"");
   }
   sheet->isProtected = TruthField(j, "protected", at, false);
   sheet->password = TextField(j, "password", at);
@@ -474,16 +482,21 @@ WorkbookModel ReadWorkbook(const json& document) {
       Fail("sheet " + std::to_string(i + 1) + ": ", "another sheet is named '" + other->second + "'");
     workbook.sheets.push_back(std::move(sheet));
   }
+  // Excel keeps at least one sheet visible, and the active sheet is one:
+  // by default the first visible sheet.
+  const auto& all = workbook.sheets;
+  const auto firstVisible = std::find_if(
+      all.begin(), all.end(), [](const auto& sheet) { return sheet->visible == excel::xlSheetVisible; });
+  if (firstVisible == all.end()) Fail("", "at least one sheet must be visible");
+  workbook.activeSheet = static_cast<size_t>(firstVisible - all.begin());
   const std::string active = TextField(document, "activeSheet", "");
   if (!active.empty()) {
-    bool found = false;
-    for (size_t i = 0; i < workbook.sheets.size() && !found; ++i) {
-      if (SameName(workbook.sheets[i]->name, active)) {
-        workbook.activeSheet = i;
-        found = true;
-      }
-    }
-    if (!found) Fail("", "\"activeSheet\" names no sheet: '" + Excerpt(active) + "'");
+    const auto found = std::find_if(all.begin(), all.end(),
+                                    [&](const auto& sheet) { return SameName(sheet->name, active); });
+    if (found == all.end()) Fail("", "\"activeSheet\" names no sheet: '" + Excerpt(active) + "'");
+    if ((*found)->visible != excel::xlSheetVisible)
+      Fail("", "\"activeSheet\" names a hidden sheet: '" + Excerpt(active) + "'");
+    workbook.activeSheet = static_cast<size_t>(found - all.begin());
   }
   return workbook;
 }

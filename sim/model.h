@@ -83,6 +83,7 @@ struct SelectionModel {
 struct SheetModel {
   std::string name;
   SheetType type = SheetType::kWorksheet;
+  long visible = excel::xlSheetVisible;  // or xlSheetHidden, xlSheetVeryHidden
   bool isProtected = false;
   std::string password;  // "" when protected without a password
   std::map<CellRef, CellModel> cells;

@@ -81,7 +81,9 @@ std::string SimWorksheet::Name() {
 }
 
 void SimWorksheet::MakeActive(const Model& model, std::string_view method) {
-  if (model.ActiveWorkbook() != workbook_) {
+  // Excel neither activates nor selects a sheet of another workbook, or a
+  // hidden one.
+  if (model.ActiveWorkbook() != workbook_ || sheet_->visible != excel::xlSheetVisible) {
     const char* const classe = sheet_->type == SheetType::kChart ? "Chart" : "Worksheet";
     RaiseApplicationDefined(std::string(method) + " method of " + classe + " class failed");
   }

@@ -229,6 +229,13 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"UnknownActiveSheet", "{\"activeSheet\": \"B\", \"sheets\": [{\"name\": \"A\"}]}",
                   "names no sheet"},
         FaultCase{"BadSheetType", OneSheet({{"type", "macro"}}), "\"type\""},
+        FaultCase{"BadVisibility", OneSheet({{"visible", "false"}}), "\"visible\""},
+        FaultCase{"EverySheetHidden", OneSheet({{"visible", "veryHidden"}}),
+                  "at least one sheet must be visible"},
+        FaultCase{"HiddenActiveSheet",
+                  "{\"activeSheet\": \"A\", \"sheets\": [{\"name\": \"A\", \"visible\": \"hidden\"}, "
+                  "{\"name\": \"B\"}]}",
+                  "names a hidden sheet"},
         FaultCase{"CellBeyondColumnIV", OneSheet({{"cells", {{"IW1", 1}}}}),
                   "cell 'IW1': not a cell address"},
         FaultCase{"ValueOfBadType", OneSheet({{"cells", {{"B3", {1, 2}}}}}), "cell 'B3': a value is"},

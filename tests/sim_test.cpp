@@ -261,6 +261,25 @@ TEST_F(SimSheetsTest, ActivateAndSelectWorkOnlyInTheActiveWorkbook) {
   }
 }
 
+TEST_F(SimSheetsTest, HiddenSheetsCannotBeActivatedNorSelected) {
+  auto thor = Thor();
+  thor["sheets"][1]["visible"] = "hidden";
+  thor["sheets"][2]["visible"] = "veryHidden";
+  const auto workbook = Open("Thor.xls", thor);
+  for (const char* name : {"Graphique", "Protégée"}) {
+    const auto sheet = workbook->Sheets()->Item(name);
+    const vb::Error activate = ErrorOf([&] { sheet->Activate(); });
+    EXPECT_EQ(activate.number, vb::kApplicationDefined);
+    EXPECT_EQ(activate.description, std::string("Activate method of ") +
+                                        (name[0] == 'G' ? "Chart" : "Worksheet") + " class failed");
+    EXPECT_EQ(ErrorOf([&] { sheet->Select(); }).number, vb::kApplicationDefined) << name;
+    EXPECT_EQ(workbook->ActiveSheet()->Name(), "Trimestre 1");
+  }
+  // Still counted, found by name and read.
+  EXPECT_EQ(workbook->Sheets()->Count(), 3);
+  EXPECT_TRUE(workbook->Sheets()->Item("Protégée")->ProtectContents());
+}
+
 TEST_F(SimSheetsTest, PasswordProtectedSheetNeedsItsPassword) {
   const auto sheet = Open("Thor.xls")->Sheets()->Item("Protégée");
   EXPECT_TRUE(sheet->ProtectContents());

@@ -93,6 +93,24 @@ TEST_F(ImporterTest, AStaleLockFileBesideTheWorkbookIsIgnored) {
   EXPECT_EQ(office::ImportWorkbook(*office_, file).at("sheets").at(0).at("name"), "Feuil1");
 }
 
+TEST_F(ImporterTest, HiddenSheetsStayHiddenInEveryFormat) {
+  const json document = {{"sheets",
+                          {{{"name", "Visible"}},
+                           {{"name", "Cachée"}, {"visible", "hidden"}},
+                           {{"name", "Aussi"}, {"visible", "veryHidden"}}}}};
+  for (const auto& [format, name] : {std::pair{test_support::WorkbookFormat::kXls, "book.xls"},
+                                     std::pair{test_support::WorkbookFormat::kXlsx, "book.xlsx"},
+                                     std::pair{test_support::WorkbookFormat::kOds, "book.ods"}}) {
+    const auto file = folder_.Path() / name;
+    test_support::WriteWorkbook(*office_, document, file, format);
+    const json imported = office::ImportWorkbook(*office_, file);
+    EXPECT_EQ(imported["sheets"][0].value("visible", "visible"), "visible") << name;
+    // LibreOffice writes a very hidden sheet hidden.
+    EXPECT_EQ(imported["sheets"][1].value("visible", "visible"), "hidden") << name;
+    EXPECT_EQ(imported["sheets"][2].value("visible", "visible"), "hidden") << name;
+  }
+}
+
 TEST_F(ImporterTest, AFileKeepingLibreOfficeBusyTooLongStopsItAndTheNextOfficeGoesOn) {
   const auto file = Protected("");
   office::ImportOptions hasty;

@@ -136,6 +136,16 @@ TEST(XlsxWorkbook, ChartSheetsCountButAreNotRead) {
   EXPECT_EQ(Read(entries).chartSheets, std::set<std::string>{"Chart"});
 }
 
+TEST(XlsxWorkbook, SheetStatesAreRead) {
+  // Names are attribute text: the state attribute rides on them.
+  const auto records =
+      Read(Book({"A", "B\" state=\"hidden", "C\" state=\"veryHidden", "D\" state=\"visible"}));
+  EXPECT_EQ(records.sheetNames, (std::vector<std::string>{"A", "B", "C", "D"}));
+  EXPECT_EQ(records.hiddenSheets,
+            (std::map<std::string, office::SheetState>{{"B", office::SheetState::kHidden},
+                                                       {"C", office::SheetState::kVeryHidden}}));
+}
+
 // ---------------------------------------------------------- active sheet
 
 TEST(XlsxWorkbook, ActiveSheetIsTheFirstViewsTab) {

@@ -296,7 +296,22 @@ class Writer {
         protectable->protect(U(TextOf(sheet, "password")));
       }
     }
-    Activate(TextOf(document, "activeSheet", sheets.at(0).at("name").get<std::string>()));
+    // Hidden before the active sheet is chosen (the export would show the
+    // sheet its view last had). LibreOffice has no very hidden state: such
+    // a sheet is written hidden.
+    for (const json& sheet : sheets) {
+      if (TextOf(sheet, "visible", "visible") == "visible") continue;
+      const Reference<css::beans::XPropertySet> properties(std::get<0>(Find(sheet)), UNO_QUERY_THROW);
+      properties->setPropertyValue("IsVisible", css::uno::Any(false));
+    }
+    // By default the first visible sheet is active, as in Excel.
+    std::string active = sheets.at(0).at("name").get<std::string>();
+    for (const json& sheet : sheets) {
+      if (TextOf(sheet, "visible", "visible") != "visible") continue;
+      active = TextOf(sheet, "name");
+      break;
+    }
+    Activate(TextOf(document, "activeSheet", active));
   }
 
   void Store(const fs::path& file, const char* filter) {
