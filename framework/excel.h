@@ -136,6 +136,9 @@ class Workbook : public Object {
   virtual void Close(std::optional<bool> saveChanges) = 0;
   virtual std::shared_ptr<excel::Sheets> Sheets() = 0;
   virtual std::shared_ptr<excel::Sheets> Worksheets() = 0;
+  // The workbook's own windows (one here): Windows(1).Caption is the name
+  // that Application.Windows and CompareSideBySideWith know it by.
+  virtual std::shared_ptr<excel::Windows> Windows() = 0;
 };
 
 // `Sheets` holds every sheet, chart sheets included; `Worksheets` only the

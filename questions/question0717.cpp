@@ -34,7 +34,9 @@ void Question0717::ApresSoledad() { Excel().ActiveWindow()->WindowState(excel::x
 
 void Question0717::ApresAzur() {
   const auto fenetres = Excel().Windows();
-  fenetres->CompareSideBySideWith(kBanqueSoledad);
+  // By its window's caption, which leaves the extension out where Windows
+  // hides the extensions of known file types.
+  fenetres->CompareSideBySideWith(Excel().Workbooks()->Item(kBanqueSoledad)->Windows()->Item(1)->Caption());
   fenetres->ResetPositionsSideBySide();
   // The two offers scroll independently.
   fenetres->SyncScrollingSideBySide(false);

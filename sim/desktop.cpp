@@ -139,6 +139,7 @@ void Desktop::Synchronise() {
 std::shared_ptr<ExcelApplication> Desktop::NewExcel(bool visible) {
   ExcelOptions options;
   options.templatesPath = options_.templatesPath;
+  options.hideExtensions = options_.hideExtensions;
   auto excel = ExcelApplication::Create(options);
   excel->State().visible = visible;
   WindowSpec spec;

@@ -24,6 +24,9 @@ struct DesktopOptions {
   std::string templatesPath;
   // The folder of the library file; default: the current folder.
   std::string libraryFolder;
+  // Windows' "hide extensions for known file types", for every Excel
+  // started here.
+  bool hideExtensions = false;
 };
 
 // A window to put on the desktop.

@@ -66,6 +66,7 @@ bool ParseDirectoryMacro(std::string_view text, std::optional<std::string>& fold
 std::shared_ptr<ExcelApplication> ExcelApplication::Create(ExcelOptions options) {
   auto session = std::make_shared<Session>();
   Model& model = session->model;
+  model.hideExtensions = options.hideExtensions;
   model.templatesPath =
       options.templatesPath.empty() ? DefaultTemplatesPath() : WithFinalSeparator(options.templatesPath);
   if (options.currentFolder.empty()) {

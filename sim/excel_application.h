@@ -21,6 +21,9 @@ struct ExcelOptions {
   std::string templatesPath;
   // Excel's current folder at start. Default: the process's current folder.
   std::string currentFolder;
+  // Windows' "hide extensions for known file types" (on by default in
+  // Windows XP): a window's caption then leaves the extension out.
+  bool hideExtensions = false;
 };
 
 class ExcelApplication : public excel::Application, public SessionBound {

@@ -35,6 +35,18 @@ std::vector<ShapeModel> SheetModel::AllShapes() const {
   return all;
 }
 
+std::string Model::Caption(const WorkbookModel& workbook) const {
+  const std::string& name = workbook.name;
+  const size_t dot = name.rfind('.');
+  if (!hideExtensions || dot == std::string::npos || dot == 0) return name;
+  static const char* const kKnown[] = {"xls",  "xlt",  "xla", "xlsx", "xlsm",
+                                       "xlsb", "xltx", "csv", "txt",  "ods"};
+  const std::string extension = name.substr(dot + 1);
+  const bool known = std::any_of(std::begin(kKnown), std::end(kKnown),
+                                 [&](const char* k) { return SameName(extension, k); });
+  return known ? name.substr(0, dot) : name;
+}
+
 SheetModel& WorkbookModel::Sheet(std::string_view sheetName) {
   for (const auto& sheet : sheets) {
     if (SameName(sheet->name, sheetName)) return *sheet;

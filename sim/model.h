@@ -137,6 +137,7 @@ struct Model {
   std::vector<CommandBarModel> commandBars = BuiltInCommandBars();
   std::string currentFolder;
   std::string templatesPath;
+  bool hideExtensions = false;  // Windows' setting, read by window captions
   long nextBookNumber = 1;
   bool visible = false;
   bool showToolTips = true;
@@ -149,6 +150,9 @@ struct Model {
   void Activate(const std::shared_ptr<WorkbookModel>& workbook);
   [[nodiscard]] bool IsOpen(const WorkbookModel& workbook) const;
   [[nodiscard]] bool SideBySide() const;
+  // The caption of a workbook's window: its name, without the extension of
+  // a known file type when Windows hides those.
+  [[nodiscard]] std::string Caption(const WorkbookModel& workbook) const;
   // The open workbooks by window order: the active one first.
   [[nodiscard]] std::vector<std::shared_ptr<WorkbookModel>> WindowOrder() const;
   // A workbook by name, letter case ignored; std::out_of_range when absent.

@@ -4,12 +4,19 @@ namespace sim {
 
 // ---- Windows ----
 
-long SimWindows::Count() { return static_cast<long>(Enter().workbooks.size()); }
+std::vector<std::shared_ptr<WorkbookModel>> SimWindows::Order(const Model& model) const {
+  if (!only_) return model.WindowOrder();
+  // The workbook's window goes with the workbook.
+  if (!model.IsOpen(*only_)) RaiseExcel(kDisconnectedHresult, "Automation error");
+  return {only_};
+}
+
+long SimWindows::Count() { return static_cast<long>(Order(Enter()).size()); }
 
 std::shared_ptr<excel::Window> SimWindows::Item(const vb::Variant& index) {
   const Model& model = Enter();
-  const auto order = model.WindowOrder();
-  const auto position = FindIndex(index, order.size(), [&](size_t i) { return order[i]->name; });
+  const auto order = Order(model);
+  const auto position = FindIndex(index, order.size(), [&](size_t i) { return model.Caption(*order[i]); });
   if (!position) vb::Raise(vb::kSubscriptOutOfRange);
   return std::make_shared<SimWindow>(session_, order[*position]);
 }
@@ -19,7 +26,7 @@ bool SimWindows::CompareSideBySideWith(const std::string& windowName) {
   const auto active = model.ActiveWorkbook();
   std::shared_ptr<WorkbookModel> other;
   for (const auto& workbook : model.workbooks) {
-    if (SameName(workbook->name, windowName)) other = workbook;
+    if (SameName(model.Caption(*workbook), windowName)) other = workbook;
   }
   if (!active || !other || other == active) {
     RaiseApplicationDefined("CompareSideBySideWith method of Windows class failed");
@@ -46,10 +53,7 @@ void SimWindows::SyncScrollingSideBySide(bool value) {
   model.syncScrollingSideBySide = value;
 }
 
-std::string SimWindow::Caption() {
-  Enter();
-  return workbook_->name;
-}
+std::string SimWindow::Caption() { return Enter().Caption(*workbook_); }
 
 long SimWindow::WindowState() {
   Enter();

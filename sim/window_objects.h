@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/excel.h"
 #include "sim/session.h"
@@ -12,9 +13,11 @@ namespace sim {
 
 // One window per open workbook, in Excel's window order: Windows(1) is the
 // active workbook's window, then the others from the most recently active.
+// A workbook's own Windows hold its window only.
 class SimWindows : public excel::Windows, public SessionBound {
  public:
-  explicit SimWindows(std::shared_ptr<Session> session) : SessionBound(std::move(session)) {}
+  explicit SimWindows(std::shared_ptr<Session> session, std::shared_ptr<WorkbookModel> only = nullptr)
+      : SessionBound(std::move(session)), only_(std::move(only)) {}
   long Count() override;
   std::shared_ptr<excel::Window> Item(const vb::Variant& index) override;
   // Compares the active window with another workbook's window.
@@ -22,6 +25,10 @@ class SimWindows : public excel::Windows, public SessionBound {
   bool ResetPositionsSideBySide() override;
   bool SyncScrollingSideBySide() override;
   void SyncScrollingSideBySide(bool value) override;
+
+ private:
+  [[nodiscard]] std::vector<std::shared_ptr<WorkbookModel>> Order(const Model& model) const;
+  std::shared_ptr<WorkbookModel> only_;
 };
 
 class SimWindow : public excel::Window, public WorkbookBound {

@@ -5,6 +5,7 @@
 
 #include "sim/document.h"
 #include "sim/sheet_objects.h"
+#include "sim/window_objects.h"
 
 namespace sim {
 namespace {
@@ -100,6 +101,11 @@ std::shared_ptr<excel::Sheets> SimWorkbook::Sheets() {
 std::shared_ptr<excel::Sheets> SimWorkbook::Worksheets() {
   Enter();
   return std::make_shared<SimSheets>(session_, workbook_, true);
+}
+
+std::shared_ptr<excel::Windows> SimWorkbook::Windows() {
+  Enter();
+  return std::make_shared<SimWindows>(session_, workbook_);
 }
 
 std::vector<std::shared_ptr<SheetModel>> SimSheets::Members() const {

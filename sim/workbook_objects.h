@@ -31,6 +31,7 @@ class SimWorkbook : public excel::Workbook, public WorkbookBound {
   void Close(std::optional<bool> saveChanges) override;
   std::shared_ptr<excel::Sheets> Sheets() override;
   std::shared_ptr<excel::Sheets> Worksheets() override;
+  std::shared_ptr<excel::Windows> Windows() override;
 };
 
 // `Sheets` (every sheet) or `Worksheets` (chart sheets left out).

@@ -101,7 +101,12 @@ TEST_F(Question0717Fixture, RegistersBothWorkbooks) {
   EXPECT_EQ(question.Classe(), "Question0717");
 }
 
-TEST_F(Question0717Fixture, PrepareShowsBothOffersSideBySide) {
+// With Windows' extensions shown and hidden: the window of Soledad is
+// named "Banque Soledad.xls" or "Banque Soledad".
+class Question0717CaptionTest : public Question0717Fixture, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(Question0717CaptionTest, PrepareShowsBothOffersSideBySide) {
+  State().hideExtensions = GetParam();
   Deliver(AzurWithBoxes(kOff, kOff));
   question.Prepare(excel, folder.Text());
   ASSERT_EQ(excel->Workbooks()->Count(), 2);
@@ -114,6 +119,11 @@ TEST_F(Question0717Fixture, PrepareShowsBothOffersSideBySide) {
   EXPECT_FALSE(excel->Windows()->SyncScrollingSideBySide());
   EXPECT_EQ(question.PathDossierParDefaut(), folder.Text());
 }
+
+INSTANTIATE_TEST_SUITE_P(Extensions, Question0717CaptionTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& hidden) {
+                           return std::string(hidden.param ? "Hidden" : "Shown");
+                         });
 
 TEST_F(Question0717Fixture, PrepareWithoutSoledadFailsAsPrepare) {
   AzurWithBoxes(kOff, kOff).Save(folder.Path(), kBanqueAzur);

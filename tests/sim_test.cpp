@@ -280,6 +280,31 @@ TEST_F(SimSheetsTest, HiddenSheetsCannotBeActivatedNorSelected) {
   EXPECT_TRUE(workbook->Sheets()->Item("Protégée")->ProtectContents());
 }
 
+// A window's caption follows Windows' "hide extensions for known file
+// types"; Windows(name) and CompareSideBySideWith know windows by caption.
+TEST_F(SimTest, WindowCaptionsFollowTheHiddenExtensionsSetting) {
+  for (const bool hidden : {false, true}) {
+    sim::ExcelOptions options;
+    options.hideExtensions = hidden;
+    const auto app = sim::ExcelApplication::Create(options);
+    for (const char* name : {"Soledad.xls", "Azur.xls", "Notes.abc"}) {
+      Save(name, Book({Sheet("Feuil1")}));
+      app->Workbooks()->Open((folder.Path() / name).string());
+    }
+    const std::string soledad = hidden ? "Soledad" : "Soledad.xls";
+    const auto book = app->Workbooks()->Item("Soledad.xls");
+    EXPECT_EQ(book->Name(), "Soledad.xls");
+    EXPECT_EQ(book->Windows()->Count(), 1);
+    EXPECT_EQ(book->Windows()->Item(1)->Caption(), soledad);
+    EXPECT_EQ(app->Windows()->Item("Notes.abc")->Caption(), "Notes.abc");  // not a known type
+    EXPECT_EQ(app->Windows()->Item(soledad)->Caption(), soledad);
+    const std::string other = hidden ? "Soledad.xls" : "Soledad";
+    EXPECT_EQ(ErrorOf([&] { app->Windows()->CompareSideBySideWith(other); }).number, vb::kApplicationDefined);
+    EXPECT_TRUE(app->Windows()->CompareSideBySideWith(soledad));
+    app->Quit();
+  }
+}
+
 TEST_F(SimSheetsTest, PasswordProtectedSheetNeedsItsPassword) {
   const auto sheet = Open("Thor.xls")->Sheets()->Item("Protégée");
   EXPECT_TRUE(sheet->ProtectContents());

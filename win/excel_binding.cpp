@@ -314,6 +314,7 @@ class WorkbookBinding final : public excel::Workbook, public Bound {
   }
   std::shared_ptr<excel::Sheets> Sheets() override { return GetObject<SheetsBinding>(M("Sheets")); }
   std::shared_ptr<excel::Sheets> Worksheets() override { return GetObject<SheetsBinding>(M("Worksheets")); }
+  std::shared_ptr<excel::Windows> Windows() override;  // after WindowsBinding
 };
 
 class WorkbooksBinding final : public excel::Workbooks, public Bound {
@@ -354,6 +355,8 @@ class WindowsBinding final : public excel::Windows, public Bound {
   bool SyncScrollingSideBySide() override { return GetBoolean(M("SyncScrollingSideBySide")); }
   void SyncScrollingSideBySide(bool value) override { Put(M("SyncScrollingSideBySide"), value); }
 };
+
+std::shared_ptr<excel::Windows> WorkbookBinding::Windows() { return GetObject<WindowsBinding>(M("Windows")); }
 
 class CommandBarBinding final : public excel::CommandBar, public Bound {
  public:

@@ -69,6 +69,7 @@ inline constexpr Member kMembers[] = {
     {"Workbook", "Close", kMethod},
     {"Workbook", "Sheets", kGet},
     {"Workbook", "Worksheets", kGet},
+    {"Workbook", "Windows", kGet},
 
     // Both Sheets and Worksheets give a Sheets collection.
     {"Sheets", "Count", kGet},

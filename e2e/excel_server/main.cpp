@@ -182,6 +182,24 @@ class MainWindow {
   HWND window_;
 };
 
+// Windows' "hide extensions for known file types", which Excel's window
+// captions follow: on unless the user turned it off (HideFileExt 0), as in
+// a new Windows XP profile.
+bool HidesExtensions() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced", 0,
+                    KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    return true;
+  }
+  DWORD value = 1;
+  DWORD size = sizeof value;
+  DWORD type = 0;
+  const LONG status =
+      RegQueryValueExW(key, L"HideFileExt", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+  RegCloseKey(key);
+  return status != ERROR_SUCCESS || type != REG_DWORD || value != 0;
+}
+
 int Serve() {
   const win::ComApartment apartment;
   if (FAILED(apartment.Result())) return 2;
@@ -195,6 +213,7 @@ int Serve() {
   sim::ExcelOptions options;
   std::error_code error;
   options.currentFolder = std::filesystem::current_path(error).string();
+  options.hideExtensions = HidesExtensions();
   const std::shared_ptr<sim::ExcelApplication> excel = sim::ExcelApplication::Create(options);
   excel->State().visible = true;
 

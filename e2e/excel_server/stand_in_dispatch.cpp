@@ -266,6 +266,7 @@ Implementations Build() {
   });
   Define<Wb>(t, "Workbook", "Sheets", kRead, [](Wb& o, const C&) { return Obj(o.Sheets()); });
   Define<Wb>(t, "Workbook", "Worksheets", kRead, [](Wb& o, const C&) { return Obj(o.Worksheets()); });
+  Define<Wb>(t, "Workbook", "Windows", kRead, [](Wb& o, const C&) { return Obj(o.Windows()); });
 
   using Shs = excel::Sheets;
   Define<Shs>(t, "Sheets", "Count", kRead, [](Shs& o, const C&) { return V(o.Count()); });
