@@ -89,9 +89,15 @@ class DualObject : public Interface, public ISupportErrorInfo {
   virtual bool IsAlso(REFIID /*iid*/) const { return false; }
 
   // Runs a member's body at the boundary, errors reported for `Interface`.
+  // The object holds a reference on itself meanwhile: a member that pumps
+  // messages may see the host release its last one (a form unloaded), and
+  // must not go on in freed memory.
   template <class Body>
   HRESULT Member(Body&& body) noexcept {
-    return Boundary(__uuidof(Interface), std::forward<Body>(body));
+    AddRef();
+    const HRESULT result = Boundary(__uuidof(Interface), std::forward<Body>(body));
+    Release();
+    return result;
   }
 
  private:

@@ -16,6 +16,9 @@
 //       with the user's regional settings set to a decimal comma for the
 //       run, question 716's rates must reach Excel as numbers; one line per
 //       case, then "N passed, N failed".
+//   r58267_e2e_host released SAMPLES
+//       the host's last Release runs inside InitQuestion's message pump:
+//       the call completes and the object goes afterwards.
 //   r58267_e2e_host timing SAMPLES [RUNS]
 //       times one cross-process call and each question's InitQuestion,
 //       TestePoint and Fermer on its solved sample (median of RUNS, 5 by
@@ -277,6 +280,13 @@ int main(int argc, char** argv) {
     e2e::Tally tally;
     tally.Line(comma.Ok(), "the regional settings are written");
     e2e::RunRegionalSettings(e2e::Samples(fs::path(win::Wide(args[1]))), tally);
+    std::printf("%d passed, %d failed\n", tally.passed, tally.failed);
+    return tally.failed == 0 ? 0 : 1;
+  }
+  if (args[0] == "released") {
+    if (args.size() != 2) return Usage("released takes SAMPLES");
+    e2e::Tally tally;
+    e2e::RunReleasedDuringInitQuestion(e2e::Samples(fs::path(win::Wide(args[1]))), tally);
     std::printf("%d passed, %d failed\n", tally.passed, tally.failed);
     return tally.failed == 0 ? 0 : 1;
   }

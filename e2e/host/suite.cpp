@@ -363,6 +363,63 @@ void RunRegionalSettings(const std::vector<Sample>& samples, Tally& tally) {
              std::string(name) + ": Fermer and Quitter" + Suffix(close.error) + Suffix(quit));
 }
 
+namespace {
+
+constexpr UINT kReleaseMessage = WM_APP + 1;
+
+// Releases the IDispatch in its user data on kReleaseMessage.
+LRESULT CALLBACK ReleasingWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != kReleaseMessage) return DefWindowProcW(window, message, wParam, lParam);
+  auto* module = reinterpret_cast<IDispatch*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+  if (module != nullptr) module->Release();
+  return 0;
+}
+
+bool CanUnloadNow() {
+  HMODULE dll = GetModuleHandleW(L"R58267.dll");
+  if (dll == nullptr) return true;
+  using CanUnload = HRESULT(STDAPICALLTYPE*)();
+  const auto canUnload =
+      reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+  return canUnload != nullptr && canUnload() == S_OK;
+}
+
+}  // namespace
+
+void RunReleasedDuringInitQuestion(const std::vector<Sample>& samples, Tally& tally) {
+  const char* name = "module released during InitQuestion";
+  ComPtr<IDispatch> module = CreateModule();
+  HostExcel excel;
+  const WorkingFolder folder;
+  Deliver(705, Solved(samples, 705), folder);
+  const WNDCLASSW windowClass{0,       ReleasingWindow, 0,       0,       GetModuleHandleW(nullptr),
+                              nullptr, nullptr,         nullptr, nullptr, L"R58267ReleasingHost"};
+  RegisterClassW(&windowClass);
+  const HWND window = CreateWindowW(L"R58267ReleasingHost", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    GetModuleHandleW(nullptr), nullptr);
+  if (!module || window == nullptr) {
+    tally.Line(false, std::string(name) + ": set-up");
+    return;
+  }
+  // The window holds the only reference.
+  IDispatch* raw = module.Detach();
+  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(raw));
+  PostMessageW(window, kReleaseMessage, 0, 0);
+  const auto init = InitQuestion(raw, excel, 705, folder);
+  const bool released = GetWindowLongPtrW(window, GWLP_USERDATA) == 0;
+  tally.Line(!init && released && CanUnloadNow(),
+             std::string(name) + ": it completes, and the object is freed once it returns" + Suffix(init) +
+                 (released ? "" : " (the release did not run)"));
+  DestroyWindow(window);
+  // The exercise's workbook went with the module; Excel is quit through
+  // the host's variable.
+  const Reply quit = excel.application ? Call(excel.application.Get(), L"Quit") : Reply{};
+  excel.application.Reset();
+  tally.Line(excel.handle != 0 && !quit.error && Eventually([] { return !ServerControl(); }),
+             std::string(name) + ": Excel quits" + Suffix(quit.error));
+}
+
 void RunFailurePaths(const std::vector<Sample>& samples, Tally& tally) {
   ErrorThroughExcel(tally);
   WindowClosed(samples, tally);

@@ -41,4 +41,10 @@ void RunFailurePaths(const std::vector<Sample>& samples, Tally& tally);
 // process of its own: Wine reads the settings once per process.
 void RunRegionalSettings(const std::vector<Sample>& samples, Tally& tally);
 
+// The host releases its last reference on the module from a window
+// procedure that InitQuestion's message pump runs (a VB form unloaded
+// meanwhile): InitQuestion completes, and the object goes only once it has
+// returned.
+void RunReleasedDuringInitQuestion(const std::vector<Sample>& samples, Tally& tally);
+
 }  // namespace e2e
