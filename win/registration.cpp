@@ -1,9 +1,13 @@
 // DllRegisterServer and DllUnregisterServer: the class, its ProgID and the
 // type library, under HKEY_CLASSES_ROOT. Unregistering removes every key
-// that registering wrote.
+// that registering wrote. The type library also describes an interface of
+// the host's library (ComplementInfo, the host's IID): its key, when another
+// library registered it, is left as it was by both.
 #include <olectl.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "R58267.h"
 #include "win/com.h"
@@ -16,6 +20,26 @@ namespace {
 constexpr const wchar_t* kProgId = L"R58267.Module";
 
 std::wstring ClassKey() { return L"CLSID\\" + GuidText(CLSID_Module); }
+
+// The keys of the interfaces we describe but do not own, as they stand,
+// when they belong to another type library.
+std::vector<ClassesKey> OthersInterfaceKeys() {
+  std::vector<ClassesKey> keys;
+  for (const IID& iid : {IID_ComplementInfo}) {
+    const std::wstring path = L"Interface\\" + GuidText(iid);
+    if (ClassesText(path + L"\\TypeLib") == GuidText(LIBID_R58267)) continue;
+    if (std::optional<ClassesKey> key = ReadClassesKey(path)) keys.push_back(std::move(*key));
+  }
+  return keys;
+}
+
+HRESULT Restore(const std::vector<ClassesKey>& keys) {
+  HRESULT result = S_OK;
+  for (const ClassesKey& key : keys) {
+    if (const HRESULT hr = RestoreClassesKey(key); FAILED(hr)) result = hr;
+  }
+  return result;
+}
 
 }  // namespace
 
@@ -40,9 +64,10 @@ HRESULT RegisterServer() noexcept {
     }
     // Registers the type library and its interfaces (with the automation
     // marshaler, so that the host may call across apartments).
+    const std::vector<ClassesKey> others = OthersInterfaceKeys();
     ComPtr<ITypeLib> library;
     const HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, library.Put());
-    if (FAILED(hr)) {
+    if (FAILED(hr) || FAILED(Restore(others))) {
       UnregisterServer();
       return SELFREG_E_TYPELIB;
     }
@@ -55,7 +80,9 @@ HRESULT RegisterServer() noexcept {
 HRESULT UnregisterServer() noexcept {
   try {
     const SYSKIND kind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+    const std::vector<ClassesKey> others = OthersInterfaceKeys();
     const HRESULT library = UnRegisterTypeLib(LIBID_R58267, 1, 0, LOCALE_NEUTRAL, kind);
+    if (FAILED(Restore(others))) return SELFREG_E_TYPELIB;
     const HRESULT classKey = DeleteClassesTree(ClassKey());
     const HRESULT progId = DeleteClassesTree(kProgId);
     if (FAILED(classKey) || FAILED(progId)) return SELFREG_E_CLASS;

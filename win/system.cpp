@@ -69,4 +69,90 @@ HRESULT DeleteClassesTree(const std::wstring& path) {
   return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(status);
 }
 
+namespace {
+
+std::optional<ClassesKey> ReadKey(HKEY parent, const std::wstring& name, const std::wstring& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+  ClassesKey result{path, {}, {}};
+  bool whole = true;
+  // Names are at most 16383 characters; values are read at their size.
+  std::wstring buffer(16384, L'\0');
+  for (DWORD i = 0; whole; ++i) {
+    DWORD length = static_cast<DWORD>(buffer.size());
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    const LSTATUS status = RegEnumValueW(key, i, buffer.data(), &length, nullptr, &type, nullptr, &size);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status != ERROR_SUCCESS) {
+      whole = false;
+      break;
+    }
+    ClassesKey::Value value{buffer.substr(0, length), type, std::vector<BYTE>(size)};
+    DWORD read = size;
+    if (RegQueryValueExW(key, value.name.c_str(), nullptr, &type, value.data.data(), &read) !=
+        ERROR_SUCCESS) {
+      whole = false;
+      break;
+    }
+    value.data.resize(read);
+    result.values.push_back(std::move(value));
+  }
+  for (DWORD i = 0; whole; ++i) {
+    DWORD length = static_cast<DWORD>(buffer.size());
+    const LSTATUS status = RegEnumKeyExW(key, i, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    const std::wstring child = buffer.substr(0, length);
+    std::optional<ClassesKey> sub =
+        status == ERROR_SUCCESS ? ReadKey(key, child, path + L"\\" + child) : std::nullopt;
+    if (!sub) whole = false;
+    if (sub) result.subkeys.push_back(std::move(*sub));
+  }
+  RegCloseKey(key);
+  if (!whole) return std::nullopt;
+  return result;
+}
+
+LSTATUS WriteKey(const ClassesKey& saved) {
+  HKEY key = nullptr;
+  LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, saved.path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                   KEY_WRITE, nullptr, &key, nullptr);
+  if (status != ERROR_SUCCESS) return status;
+  for (const ClassesKey::Value& value : saved.values) {
+    status = RegSetValueExW(key, value.name.empty() ? nullptr : value.name.c_str(), 0, value.type,
+                            value.data.data(), static_cast<DWORD>(value.data.size()));
+    if (status != ERROR_SUCCESS) break;
+  }
+  RegCloseKey(key);
+  for (const ClassesKey& sub : saved.subkeys) {
+    if (status == ERROR_SUCCESS) status = WriteKey(sub);
+  }
+  return status;
+}
+
+}  // namespace
+
+std::optional<ClassesKey> ReadClassesKey(const std::wstring& path) {
+  return ReadKey(HKEY_CLASSES_ROOT, path, path);
+}
+
+HRESULT RestoreClassesKey(const ClassesKey& key) {
+  const HRESULT deleted = DeleteClassesTree(key.path);
+  if (FAILED(deleted)) return deleted;
+  return HRESULT_FROM_WIN32(WriteKey(key));
+}
+
+std::wstring ClassesText(const std::wstring& path) {
+  const std::optional<ClassesKey> key = ReadClassesKey(path);
+  if (!key) return {};
+  for (const ClassesKey::Value& value : key->values) {
+    if (!value.name.empty() || value.type != REG_SZ) continue;
+    std::wstring text(reinterpret_cast<const wchar_t*>(value.data.data()),
+                      value.data.size() / sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    return text;
+  }
+  return {};
+}
+
 }  // namespace win

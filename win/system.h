@@ -4,8 +4,10 @@
 #pragma once
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "win/com.h"
 
@@ -25,5 +27,24 @@ HRESULT WriteClassesKey(const std::wstring& path, const std::wstring& value,
 // Deletes HKEY_CLASSES_ROOT\path and everything below it; a key that is
 // not there is no error.
 HRESULT DeleteClassesTree(const std::wstring& path);
+
+// A key under HKEY_CLASSES_ROOT as it stands, values and subkeys, to be
+// put back after a call that rewrites or deletes it.
+struct ClassesKey {
+  struct Value {
+    std::wstring name;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+  };
+  std::wstring path;
+  std::vector<Value> values;
+  std::vector<ClassesKey> subkeys;
+};
+// The key at `path`; nullopt when it is not there or cannot be read whole.
+std::optional<ClassesKey> ReadClassesKey(const std::wstring& path);
+// Makes the key at `key.path` exactly `key` again.
+HRESULT RestoreClassesKey(const ClassesKey& key);
+// The default value of HKEY_CLASSES_ROOT\path as text; "" when absent.
+std::wstring ClassesText(const std::wstring& path);
 
 }  // namespace win
