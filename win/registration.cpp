@@ -79,6 +79,12 @@ HRESULT RegisterServer() noexcept {
 
 HRESULT UnregisterServer() noexcept {
   try {
+    // The class registered by another copy of the library (a newer one
+    // installed elsewhere) is that copy's: removing it, or the type library
+    // that points at that copy, would break it.
+    const std::wstring registered = ClassesText(ClassKey() + L"\\InprocServer32");
+    if (!registered.empty() && lstrcmpiW(registered.c_str(), ModulePath(ServerModule()).c_str()) != 0)
+      return S_OK;
     const SYSKIND kind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
     const std::vector<ClassesKey> others = OthersInterfaceKeys();
     const HRESULT library = UnRegisterTypeLib(LIBID_R58267, 1, 0, LOCALE_NEUTRAL, kind);
