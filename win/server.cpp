@@ -1,5 +1,7 @@
 #include "win/server.h"
 
+#include <ocidl.h>
+
 #include <atomic>
 #include <memory>
 #include <optional>
@@ -171,10 +173,28 @@ class InOutExcel {
   api::Hwnd handle_ = 0;
 };
 
-// The object the host creates: AbstractModule over the core's Module.
-class ModuleObject final : public DualObject<::AbstractModule> {
+// The object the host creates: AbstractModule over the core's Module. It
+// names its class "Module" (IProvideClassInfo) to clients that ask, as VB's
+// own objects do.
+class ModuleObject final : public DualObject<::AbstractModule>, public IProvideClassInfo {
  public:
   ModuleObject() : module_(std::make_shared<Win32Platform>()) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (object != nullptr && iid == IID_IProvideClassInfo) {
+      *object = static_cast<IProvideClassInfo*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return DualObject::QueryInterface(iid, object);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return DualObject::AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() override { return DualObject::Release(); }
+  HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** info) override {
+    if (info == nullptr) return E_POINTER;
+    *info = LoadTypeInfo(gModule, CLSID_Module).Detach();
+    return *info != nullptr ? S_OK : TYPE_E_ELEMENTNOTFOUND;
+  }
 
   HRESULT STDMETHODCALLTYPE get_BravoNuance(VARIANT_BOOL* result) override {
     return Member([&] {

@@ -2,6 +2,7 @@
 // called through IDispatch and through the vtable, errors read from the
 // EXCEPINFO of Invoke.
 #include <gtest/gtest.h>
+#include <ocidl.h>
 
 #include <string>
 #include <vector>
@@ -143,6 +144,18 @@ TEST_F(ComClientTest, MembersThatNeedAnExerciseFailWith91) {
   auto* unknown = const_cast<LPOLESTR>(L"Corrige");
   DISPID id = 0;
   EXPECT_EQ(module_->GetIDsOfNames(IID_NULL, &unknown, 1, LOCALE_USER_DEFAULT, &id), DISP_E_UNKNOWNNAME);
+}
+
+// The object names its class, as VB's TypeName reads it.
+TEST_F(ComClientTest, NamesItsClassModule) {
+  const ComPtr<IProvideClassInfo> provider = module_.As<IProvideClassInfo>();
+  ASSERT_TRUE(provider);
+  ComPtr<ITypeInfo> info;
+  ASSERT_EQ(provider->GetClassInfo(info.Put()), S_OK);
+  Bstr name;
+  ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, name.Put(), nullptr, nullptr, nullptr), S_OK);
+  EXPECT_EQ(std::wstring(name.Get(), name.Length()), L"Module");
+  EXPECT_EQ(provider->GetClassInfo(nullptr), E_POINTER);
 }
 
 // The reference counts balance: the last Release frees the object and the
