@@ -41,9 +41,11 @@ FuncDesc FindFunction(ITypeInfo* info, DISPID member, WORD flags) {
   return {info, nullptr};
 }
 
-// Stores `value` through the caller's typed reference `target`, releasing
-// what it held. Forms other than these keep their value.
+// Stores `value` through the caller's typed reference `target` (any of the
+// by-reference forms a script or VB passes a variable in), releasing what it
+// held. A value the variable's type cannot hold leaves it as it was.
 void StoreThrough(VARIANT& target, VARIANT& value) {
+  if (V_BYREF(&target) == nullptr) return;
   const auto type = static_cast<VARTYPE>(V_VT(&target) & ~VT_BYREF);
   UniqueVariant converted;
   if (type == VT_VARIANT) {
@@ -54,14 +56,60 @@ void StoreThrough(VARIANT& target, VARIANT& value) {
   if (FAILED(VariantChangeType(converted.Put(), &value, 0, type))) return;
   VARIANT& v = converted.Get();
   switch (type) {
+    case VT_I1:
+      *V_I1REF(&target) = V_I1(&v);
+      break;
+    case VT_UI1:
+      *V_UI1REF(&target) = V_UI1(&v);
+      break;
     case VT_I2:
       *V_I2REF(&target) = V_I2(&v);
+      break;
+    case VT_UI2:
+      *V_UI2REF(&target) = V_UI2(&v);
       break;
     case VT_I4:
       *V_I4REF(&target) = V_I4(&v);
       break;
+    case VT_UI4:
+      *V_UI4REF(&target) = V_UI4(&v);
+      break;
+    case VT_INT:
+      *V_INTREF(&target) = V_INT(&v);
+      break;
+    case VT_UINT:
+      *V_UINTREF(&target) = V_UINT(&v);
+      break;
+    case VT_I8:
+      *V_I8REF(&target) = V_I8(&v);
+      break;
+    case VT_UI8:
+      *V_UI8REF(&target) = V_UI8(&v);
+      break;
+    case VT_R4:
+      *V_R4REF(&target) = V_R4(&v);
+      break;
     case VT_R8:
       *V_R8REF(&target) = V_R8(&v);
+      break;
+    case VT_CY:
+      *V_CYREF(&target) = V_CY(&v);
+      break;
+    case VT_DATE:
+      *V_DATEREF(&target) = V_DATE(&v);
+      break;
+    case VT_BOOL:
+      *V_BOOLREF(&target) = V_BOOL(&v);
+      break;
+    case VT_ERROR:
+      *V_ERRORREF(&target) = V_ERROR(&v);
+      break;
+    case VT_DECIMAL:
+      *V_DECIMALREF(&target) = V_DECIMAL(&v);
+      break;
+    case VT_BSTR:
+      SysFreeString(*V_BSTRREF(&target));
+      *V_BSTRREF(&target) = std::exchange(V_BSTR(&v), nullptr);
       break;
     case VT_DISPATCH: {
       const auto previous = ComPtr<IDispatch>::Attach(*V_DISPATCHREF(&target));
@@ -100,11 +148,26 @@ ComPtr<ITypeInfo> LoadTypeInfo(HMODULE module, REFGUID iid) {
 
 HRESULT InvokeTyped(void* object, ITypeInfo* info, DISPID member, WORD flags, DISPPARAMS* params,
                     VARIANT* result, EXCEPINFO* exception, UINT* argumentError) noexcept {
-  if (params == nullptr || (params->cArgs > 0 && params->rgvarg == nullptr)) return E_INVALIDARG;
+  if (params == nullptr || (params->cArgs > 0 && params->rgvarg == nullptr) ||
+      params->cNamedArgs > params->cArgs ||
+      (params->cNamedArgs > 0 && params->rgdispidNamedArgs == nullptr)) {
+    return E_INVALIDARG;
+  }
   try {
     const FuncDesc function = FindFunction(info, member, flags);
     if (function.Get() == nullptr)
       return DispInvoke(object, info, member, flags, params, result, exception, argumentError);
+
+    // Counts are checked here, not left to the system's DispInvoke (Wine's
+    // lets extra arguments through to a member that takes none).
+    const FUNCDESC& desc = *function.Get();
+    if (params->cArgs > static_cast<UINT>(desc.cParams)) return DISP_E_BADPARAMCOUNT;
+    UINT required = 0;
+    for (SHORT p = 0; p < desc.cParams; ++p) {
+      const USHORT parameterFlags = desc.lprgelemdescParam[p].paramdesc.wParamFlags;
+      if ((parameterFlags & PARAMFLAG_FOPT) == 0 && (parameterFlags & PARAMFLAG_FRETVAL) == 0) ++required;
+    }
+    if (params->cNamedArgs == 0 && params->cArgs < required) return DISP_E_PARAMNOTFOUND;
 
     std::vector<Argument> arguments(params->cArgs);
     std::vector<VARIANT> prepared(params->rgvarg, params->rgvarg + params->cArgs);
@@ -133,9 +196,10 @@ HRESULT InvokeTyped(void* object, ITypeInfo* info, DISPID member, WORD flags, DI
       if (V_VT(&source.Get()) == VT_EMPTY && type == VT_DISPATCH) {
         V_VT(argument.target.Put()) = VT_DISPATCH;  // an unset variable is Nothing
         V_DISPATCH(&argument.target.Get()) = nullptr;
-      } else if (FAILED(VariantChangeType(argument.target.Put(), &source.Get(), 0, type))) {
+      } else if (const HRESULT changed = VariantChangeType(argument.target.Put(), &source.Get(), 0, type);
+                 FAILED(changed)) {
         if (argumentError != nullptr) *argumentError = i;
-        return DISP_E_TYPEMISMATCH;
+        return changed == DISP_E_OVERFLOW ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH;
       }
       if ((V_VT(&given) & VT_BYREF) != 0) argument.writeBack = &given;
       VARIANT reference;

@@ -66,14 +66,16 @@ class DualObject : public Interface, public ISupportErrorInfo {
     *info = ComPtr<ITypeInfo>(typeInfo_).Detach();
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID /*iid*/, LPOLESTR* names, UINT count, LCID /*locale*/,
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID /*locale*/,
                                           DISPID* ids) override {
+    if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    if (names == nullptr || ids == nullptr) return E_POINTER;
     if (!typeInfo_) return E_NOTIMPL;
     return DispGetIDsOfNames(typeInfo_.Get(), names, count, ids);
   }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID /*iid*/, LCID /*locale*/, WORD flags,
-                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                                   UINT* argumentError) override {
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID iid, LCID /*locale*/, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override {
+    if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (!typeInfo_) return E_NOTIMPL;
     return InvokeTyped(static_cast<Interface*>(this), typeInfo_.Get(), member, flags, params, result,
                        exception, argumentError);
@@ -122,15 +124,18 @@ class ComplementObject final : public DualObject<::ComplementInfo> {
   HRESULT STDMETHODCALLTYPE add(BSTR soChaine, VARIANT /*unused*/) override {
     return Member([&] { list_->add(FromBstr(soChaine)); });
   }
+  // Every [out] is set before the work: a failing member leaves it empty.
   HRESULT STDMETHODCALLTYPE count(LONG* result) override {
     return Member([&] {
       RequirePointer(result);
+      *result = 0;
       *result = list_->count();
     });
   }
   HRESULT STDMETHODCALLTYPE item(LONG index, BSTR* result) override {
     return Member([&] {
       RequirePointer(result);
+      *result = nullptr;
       *result = ToBstr(list_->item(index)).Detach();
     });
   }
@@ -199,6 +204,7 @@ class ModuleObject final : public DualObject<::AbstractModule>, public IProvideC
   HRESULT STDMETHODCALLTYPE get_BravoNuance(VARIANT_BOOL* result) override {
     return Member([&] {
       RequirePointer(result);
+      *result = VARIANT_FALSE;
       *result = ToVariantBool(module_.BravoNuance());
     });
   }
@@ -214,12 +220,14 @@ class ModuleObject final : public DualObject<::AbstractModule>, public IProvideC
   HRESULT STDMETHODCALLTYPE get_CauseErreur(BSTR* result) override {
     return Member([&] {
       RequirePointer(result);
+      *result = nullptr;
       *result = ToBstr(module_.CauseErreur()).Detach();
     });
   }
   HRESULT STDMETHODCALLTYPE get_ErreurGenerale(VARIANT_BOOL* result) override {
     return Member([&] {
       RequirePointer(result);
+      *result = VARIANT_FALSE;
       *result = ToVariantBool(module_.ErreurGenerale());
     });
   }

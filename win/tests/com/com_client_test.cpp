@@ -146,6 +146,131 @@ TEST_F(ComClientTest, MembersThatNeedAnExerciseFailWith91) {
   EXPECT_EQ(module_->GetIDsOfNames(IID_NULL, &unknown, 1, LOCALE_USER_DEFAULT, &id), DISP_E_UNKNOWNNAME);
 }
 
+// Careless and hostile calls through IDispatch: each gets an HRESULT, and
+// nothing is read through a missing pointer.
+TEST_F(ComClientTest, HostileInvocationsGetAnHResult) {
+  const DISPID init = Id(L"InitQuestion");
+  VARIANT one;
+  VariantInit(&one);
+  DISPID named = 0;
+  struct Case {
+    const char* name;
+    DISPPARAMS params;
+    REFIID iid;
+    HRESULT expected;
+  };
+  const Case cases[] = {
+      {"arguments without their array", {nullptr, nullptr, 1, 0}, IID_NULL, E_INVALIDARG},
+      {"named arguments without their names", {&one, nullptr, 1, 1}, IID_NULL, E_INVALIDARG},
+      {"more names than arguments", {&one, &named, 1, 2}, IID_NULL, E_INVALIDARG},
+      {"an interface identifier", {nullptr, nullptr, 0, 0}, IID_IDispatch, DISP_E_UNKNOWNINTERFACE},
+  };
+  for (const Case& c : cases) {
+    DISPPARAMS params = c.params;
+    UniqueVariant result;
+    EXPECT_EQ(module_->Invoke(init, c.iid, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Put(),
+                              nullptr, nullptr),
+              c.expected)
+        << c.name;
+  }
+  EXPECT_EQ(module_->Invoke(init, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, nullptr, nullptr, nullptr,
+                            nullptr),
+            E_INVALIDARG);
+  auto* text = const_cast<LPOLESTR>(L"InitQuestion");
+  DISPID id = 0;
+  EXPECT_EQ(module_->GetIDsOfNames(IID_IDispatch, &text, 1, LOCALE_USER_DEFAULT, &id),
+            DISP_E_UNKNOWNINTERFACE);
+  EXPECT_EQ(module_->GetIDsOfNames(IID_NULL, &text, 1, LOCALE_USER_DEFAULT, nullptr), E_POINTER);
+
+  // Wrong counts, an array for a text, a huge text: each an HRESULT.
+  UniqueVariant result;
+  for (const HRESULT hr : {Call(L"InitQuestion", DISPATCH_METHOD, {}, result),
+                           Call(L"TestePoint", DISPATCH_METHOD, {one, one}, result)}) {
+    EXPECT_TRUE(hr == DISP_E_BADPARAMCOUNT || hr == DISP_E_PARAMNOTFOUND) << std::hex << hr;
+  }
+  const SafeArray array = SafeArray::Attach(SafeArrayCreateVector(VT_VARIANT, 0, 2));
+  VARIANT arrayArgument;
+  VariantInit(&arrayArgument);
+  V_VT(&arrayArgument) = VT_ARRAY | VT_VARIANT;
+  V_ARRAY(&arrayArgument) = array.Get();
+  VARIANT question;
+  VariantInit(&question);
+  V_VT(&question) = VT_I4;
+  V_I4(&question) = 705;
+  VARIANT application;
+  VariantInit(&application);
+  VARIANT handle;
+  VariantInit(&handle);
+  EXPECT_EQ(Call(L"InitQuestion", DISPATCH_METHOD,
+                 {question, arrayArgument, Reference(application), Reference(handle), Text(Bstr())}, result),
+            DISP_E_TYPEMISMATCH);
+  const Bstr huge = ToBstr(std::string(1 << 20, 'x'));
+  EXPECT_EQ(Call(L"InitQuestion", DISPATCH_METHOD,
+                 {question, Text(huge), Reference(application), Reference(handle), Text(huge)}, result),
+            DISP_E_EXCEPTION);
+}
+
+// The host's window handle, passed by reference in any numeric form: read,
+// written back in that form, and too big a value is an overflow (6), not a
+// type mismatch.
+TEST_F(ComClientTest, HandleByReferenceInEveryFormIsWrittenBack) {
+  struct Case {
+    VARTYPE type;
+    double value;
+    HRESULT expected;
+  };
+  // A call that runs fails with 429 (no Excel here), reported in EXCEPINFO.
+  constexpr HRESULT kRan = DISP_E_EXCEPTION;
+  for (const Case& c :
+       {Case{VT_I2, 7, kRan}, Case{VT_I4, 7, kRan}, Case{VT_R4, 7, kRan}, Case{VT_R8, 7, kRan},
+        Case{VT_UI1, 7, kRan}, Case{VT_UI2, 7, kRan}, Case{VT_UI4, 7, kRan}, Case{VT_I8, 7, kRan},
+        Case{VT_CY, 7, kRan}, Case{VT_DATE, 7, kRan}, Case{VT_DECIMAL, 7, kRan}, Case{VT_BSTR, 7, kRan},
+        Case{VT_R8, 1e12, DISP_E_OVERFLOW}}) {
+    UniqueVariant variable;
+    UniqueVariant number;
+    V_VT(number.Put()) = VT_R8;
+    V_R8(&number.Get()) = c.value;
+    ASSERT_EQ(VariantChangeType(variable.Put(), &number.Get(), 0, c.type), S_OK) << c.type;
+    // The variable's storage, by reference in its own type.
+    VARIANT reference;
+    VariantInit(&reference);
+    V_VT(&reference) = static_cast<VARTYPE>(VT_BYREF | c.type);
+    V_BYREF(&reference) = &V_I8(&variable.Get());
+    if (c.type == VT_DECIMAL) V_BYREF(&reference) = &V_DECIMAL(&variable.Get());
+    VARIANT question;
+    VariantInit(&question);
+    V_VT(&question) = VT_I4;
+    V_I4(&question) = 720;
+    VARIANT application;
+    VariantInit(&application);
+    UniqueVariant result;
+    const Bstr folder = ToBstr("C:\\r58267\\");
+    EXPECT_EQ(Call(L"InitQuestion", DISPATCH_METHOD,
+                   {question, Text(folder), Reference(application), reference, Text(Bstr())}, result),
+              c.expected)
+        << c.type;
+    UniqueVariant back;
+    ASSERT_EQ(VariantChangeType(back.Put(), &variable.Get(), 0, VT_R8), S_OK) << c.type;
+    EXPECT_EQ(V_R8(&back.Get()), c.value) << c.type;
+  }
+}
+
+// A member that fails leaves every [out] set (empty), whatever it held.
+TEST_F(ComClientTest, FailingMembersSetTheirOutResults) {
+  const ComPtr<AbstractModule> typed = module_.As<AbstractModule>();
+  auto* const garbage = reinterpret_cast<BSTR>(static_cast<INT_PTR>(0x5A5A5A5A));
+  BSTR cause = garbage;
+  EXPECT_EQ(typed->get_CauseErreur(&cause), kObjectNotSet);
+  EXPECT_EQ(cause, nullptr);
+  VARIANT_BOOL bravo = 0x5A5A;
+  EXPECT_EQ(typed->get_BravoNuance(&bravo), kObjectNotSet);
+  EXPECT_EQ(bravo, VARIANT_FALSE);
+  auto* complement = reinterpret_cast<ComplementInfo*>(static_cast<INT_PTR>(0x5A5A5A5A));
+  EXPECT_EQ(typed->get_Complement(&complement), kObjectNotSet);
+  EXPECT_EQ(complement, nullptr);
+  EXPECT_EQ(typed->get_CauseErreur(nullptr), E_POINTER);
+}
+
 // The object names its class, as VB's TypeName reads it.
 TEST_F(ComClientTest, NamesItsClassModule) {
   const ComPtr<IProvideClassInfo> provider = module_.As<IProvideClassInfo>();
