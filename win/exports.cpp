@@ -4,10 +4,9 @@
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    win::SetServerModule(instance);
-    DisableThreadLibraryCalls(instance);
-  }
+  // Thread notifications stay on: the static C++ run-time linked into the
+  // DLL frees its per-thread data on them.
+  if (reason == DLL_PROCESS_ATTACH) win::SetServerModule(instance);
   return TRUE;
 }
 

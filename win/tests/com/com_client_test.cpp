@@ -271,6 +271,31 @@ TEST_F(ComClientTest, FailingMembersSetTheirOutResults) {
   EXPECT_EQ(typed->get_CauseErreur(nullptr), E_POINTER);
 }
 
+// The DLL unloaded when unused and loaded again works as the first time:
+// nothing of the first load (a thread-local slot, the run-time's state) is
+// left behind; the failing InitQuestion runs the run-time's exception
+// handling, which keeps per-thread data.
+TEST(ComUnloadTest, UnloadedAndLoadedAgainTheModuleStillWorks) {
+  ComApartment apartment;
+  ASSERT_TRUE(SUCCEEDED(apartment.Result()));
+  for (int load = 1; load <= 3; ++load) {
+    {
+      ComPtr<AbstractModule> module;
+      ASSERT_EQ(CoCreateInstance(CLSID_Module, nullptr, CLSCTX_INPROC_SERVER, __uuidof(AbstractModule),
+                                 reinterpret_cast<void**>(module.Put())),
+                S_OK)
+          << load;
+      const Bstr folder = ToBstr("C:\\r58267\\");
+      IDispatch* application = nullptr;
+      LONG handle = 0;
+      EXPECT_EQ(module->InitQuestion(720, folder.Get(), &application, &handle, nullptr), kCannotCreate)
+          << load;
+    }
+    CoFreeUnusedLibrariesEx(0, 0);
+    EXPECT_EQ(GetModuleHandleW(L"R58267.dll"), nullptr) << "still loaded after " << load;
+  }
+}
+
 // The object names its class, as VB's TypeName reads it.
 TEST_F(ComClientTest, NamesItsClassModule) {
   const ComPtr<IProvideClassInfo> provider = module_.As<IProvideClassInfo>();
