@@ -67,6 +67,13 @@ VARIANT Text(const Bstr& text) {
   V_BSTR(&v) = text.Get();
   return v;
 }
+VARIANT Long(LONG value) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_I4;
+  V_I4(&v) = value;
+  return v;
+}
 VARIANT Reference(VARIANT& target) {
   VARIANT v;
   VariantInit(&v);
@@ -193,10 +200,7 @@ TEST_F(ComClientTest, HostileInvocationsGetAnHResult) {
   VariantInit(&arrayArgument);
   V_VT(&arrayArgument) = VT_ARRAY | VT_VARIANT;
   V_ARRAY(&arrayArgument) = array.Get();
-  VARIANT question;
-  VariantInit(&question);
-  V_VT(&question) = VT_I4;
-  V_I4(&question) = 705;
+  const VARIANT question = Long(705);
   VARIANT application;
   VariantInit(&application);
   VARIANT handle;
@@ -237,10 +241,7 @@ TEST_F(ComClientTest, HandleByReferenceInEveryFormIsWrittenBack) {
     V_VT(&reference) = static_cast<VARTYPE>(VT_BYREF | c.type);
     V_BYREF(&reference) = &V_I8(&variable.Get());
     if (c.type == VT_DECIMAL) V_BYREF(&reference) = &V_DECIMAL(&variable.Get());
-    VARIANT question;
-    VariantInit(&question);
-    V_VT(&question) = VT_I4;
-    V_I4(&question) = 720;
+    const VARIANT question = Long(720);
     VARIANT application;
     VariantInit(&application);
     UniqueVariant result;
