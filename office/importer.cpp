@@ -870,18 +870,16 @@ FileRecords ReadRecords(FileKind kind, std::string_view bytes, const fs::path& f
   return {};
 }
 
-// A sheet's visibility: the file's own record for .xls and .xlsx (which
-// tells hidden from very hidden), LibreOffice's for .ods.
-SheetState Visibility(FileKind kind, FileRecords& records, const std::string& name,
-                      const Reference<sheet::XSpreadsheet>& sheet) {
-  if (kind != FileKind::kOds) {
-    const auto found = records.hiddenSheets.find(name);
-    return found == records.hiddenSheets.end() ? SheetState::kVisible : found->second;
+// An .ods records no sheet states of Excel's; LibreOffice's IsVisible gives
+// the hidden ones (.xls and .xlsx have theirs from the file's own records).
+void ReadOdsSheetStates(const Reference<css::container::XIndexAccess>& sheets,
+                        const std::vector<std::string>& names, FileRecords& records) {
+  for (sal_Int32 i = 0; i < sheets->getCount(); ++i) {
+    bool visible = true;
+    Query<css::beans::XPropertySet>(sheets->getByIndex(i).get<Reference<css::uno::XInterface>>())
+        ->getPropertyValue("IsVisible") >>= visible;
+    if (!visible) records.hiddenSheets[names[static_cast<std::size_t>(i)]] = SheetState::kHidden;
   }
-  bool visible = true;
-  Query<css::beans::XPropertySet>(sheet)->getPropertyValue("IsVisible") >>= visible;
-  if (!visible) records.hiddenSheets[name] = SheetState::kHidden;
-  return visible ? SheetState::kVisible : SheetState::kHidden;
 }
 
 }  // namespace
@@ -936,7 +934,10 @@ json ImportWorkbook(const Office& office, const fs::path& file, const ImportOpti
           Utf8(Query<css::container::XNamed>(sheets->getByIndex(i).get<Reference<css::uno::XInterface>>())
                    ->getName()));
     }
-    if (kind == FileKind::kOds) ReadOdsConsolidation(loaded.Document(), allNames, records);
+    if (kind == FileKind::kOds) {
+      ReadOdsConsolidation(loaded.Document(), allNames, records);
+      ReadOdsSheetStates(sheets, allNames, records);
+    }
 
     json document = {{"sheets", json::array()}};
     std::set<std::string> learnerSheets;
@@ -945,9 +946,8 @@ json ImportWorkbook(const Office& office, const fs::path& file, const ImportOpti
       // Scenarios are hidden extra sheets in LibreOffice, not the learner's.
       if (Query<sheet::XScenario>(sheet)->getIsScenario()) continue;
       json out = {{"name", allNames[i]}};
-      if (const SheetState state = Visibility(kind, records, allNames[i], sheet);
-          state != SheetState::kVisible)
-        out["visible"] = state == SheetState::kHidden ? "hidden" : "veryHidden";
+      if (const auto hidden = records.hiddenSheets.find(allNames[i]); hidden != records.hiddenSheets.end())
+        out["visible"] = hidden->second == SheetState::kHidden ? "hidden" : "veryHidden";
       // A chart sheet is listed in Sheets, not in Worksheets, and has no
       // cells; LibreOffice made it an ordinary sheet holding the chart.
       if (records.chartSheets.contains(allNames[i])) {

@@ -29,8 +29,7 @@ std::vector<ShapeModel> SheetModel::AllShapes() const {
   std::vector<ShapeModel> all = shapes;
   for (const auto& [ref, cell] : cells) {
     if (cell.comment.empty()) continue;
-    all.push_back(
-        ShapeModel{"Comment " + std::to_string(all.size() + 1), ControlType::kNone, excel::xlOff, true});
+    all.push_back(ShapeModel{"Comment " + std::to_string(all.size() + 1), ControlType::kNone, excel::xlOff});
   }
   return all;
 }

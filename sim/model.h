@@ -39,7 +39,6 @@ struct ShapeModel {
   std::string name;
   ControlType control = ControlType::kNone;
   long value = excel::xlOff;  // state of a check box or option button
-  bool comment = false;       // the shape of a cell comment
 };
 
 struct PivotFieldModel {

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/grader.h"
+#include "tests/support/workbook_document.h"
 
 namespace {
 
@@ -83,7 +84,8 @@ TEST_P(HiddenSheetTest, FailsWhereTheCheckGoesToTheSheet) {
     if (sheet["name"] == c.sheet) sheet["visible"] = c.visibility;
   }
   if (document.value("activeSheet", "") == c.sheet) document.erase("activeSheet");
-  const fs::path file = fs::temp_directory_path() / ("r58267-hidden-" + std::string(c.name) + ".json");
+  const test_support::TempFolder scratch;
+  const fs::path file = scratch.Path() / "hidden.json";
   std::ofstream(file) << document.dump();
   std::vector<fs::path> files{file}, sample{folder / "start.json"};
   if (*c.second != '\0') {
@@ -91,7 +93,6 @@ TEST_P(HiddenSheetTest, FailsWhereTheCheckGoesToTheSheet) {
     sample.push_back(folder / c.second);
   }
   const cli::Outcome hidden = cli::Grade(c.question, files);
-  fs::remove(file);
   if (*c.refusal == '\0') {
     EXPECT_TRUE(hidden.failed.empty());
     EXPECT_EQ(hidden.causeErreur, cli::Grade(c.question, sample).causeErreur);

@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <limits>
 
 namespace win {
@@ -143,16 +144,21 @@ HRESULT RestoreClassesKey(const ClassesKey& key) {
 }
 
 std::wstring ClassesText(const std::wstring& path) {
-  const std::optional<ClassesKey> key = ReadClassesKey(path);
-  if (!key) return {};
-  for (const ClassesKey::Value& value : key->values) {
-    if (!value.name.empty() || value.type != REG_SZ) continue;
-    std::wstring text(reinterpret_cast<const wchar_t*>(value.data.data()),
-                      value.data.size() / sizeof(wchar_t));
-    while (!text.empty() && text.back() == L'\0') text.pop_back();
-    return text;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return {};
+  DWORD type = REG_NONE;
+  DWORD size = 0;
+  std::wstring text;
+  if (RegQueryValueExW(key, nullptr, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_SZ) {
+    text.resize(size / sizeof(wchar_t));
+    if (RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) !=
+        ERROR_SUCCESS)
+      text.clear();
+    text.resize(std::min<std::size_t>(text.size(), size / sizeof(wchar_t)));
   }
-  return {};
+  RegCloseKey(key);
+  while (!text.empty() && text.back() == L'\0') text.pop_back();
+  return text;
 }
 
 }  // namespace win

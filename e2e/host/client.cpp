@@ -61,30 +61,6 @@ Reply Call(IDispatch* object, const wchar_t* name, std::vector<VARIANT> argument
   return Invoke(object, name, DISPATCH_METHOD, std::move(arguments));
 }
 
-VARIANT Long(LONG value) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_I4;
-  V_I4(&v) = value;
-  return v;
-}
-
-VARIANT Boolean(bool value) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BOOL;
-  V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
-  return v;
-}
-
-VARIANT Text(const Bstr& text) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = text.Get();
-  return v;
-}
-
 namespace {
 
 // The host's own variables, passed by reference as a compiled host does.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "win/com.h"
+#include "win/tests/arguments.h"
 
 namespace e2e {
 
@@ -39,10 +40,9 @@ Reply Invoke(IDispatch* object, const wchar_t* name, WORD flags, std::vector<VAR
 Reply Get(IDispatch* object, const wchar_t* name);
 Reply Call(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arguments = {});
 
-VARIANT Long(LONG value);
-VARIANT Boolean(bool value);
-// Borrows the text: the BSTR stays the caller's.
-VARIANT Text(const win::Bstr& text);
+using win::test_support::Boolean;
+using win::test_support::Long;
+using win::test_support::Text;
 
 // The Application and window handle variables of the host, kept from one
 // InitQuestion to the next and given to Quitter.

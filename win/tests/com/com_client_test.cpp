@@ -9,6 +9,7 @@
 
 #include "R58267.h"
 #include "win/com.h"
+#include "win/tests/arguments.h"
 #include "win/text.h"
 
 namespace win {
@@ -60,20 +61,9 @@ class ComClientTest : public testing::Test {
   Bstr source_, description_, help_;
 };
 
-VARIANT Text(const Bstr& text) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = text.Get();
-  return v;
-}
-VARIANT Long(LONG value) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_I4;
-  V_I4(&v) = value;
-  return v;
-}
+using test_support::Long;
+using test_support::Text;
+
 VARIANT Reference(VARIANT& target) {
   VARIANT v;
   VariantInit(&v);
