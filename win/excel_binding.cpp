@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "win/busy.h"
 #include "win/errors.h"
 #include "win/excel_members.h"
 #include "win/text.h"
@@ -106,8 +107,11 @@ class Bound : public ComObject {
       std::vector<LPOLESTR> pointers;
       for (std::wstring& name : names) pointers.push_back(name.data());
       std::vector<DISPID> resolved(names.size(), DISPID_UNKNOWN);
-      const HRESULT hr = Dispatch()->GetIDsOfNames(
-          IID_NULL, pointers.data(), static_cast<UINT>(pointers.size()), kLocale, resolved.data());
+      HRESULT hr = S_OK;
+      do {
+        hr = Dispatch()->GetIDsOfNames(IID_NULL, pointers.data(), static_cast<UINT>(pointers.size()), kLocale,
+                                       resolved.data());
+      } while (IsBusy(hr) && WaitWhileBusy());
       if (FAILED(hr)) throw ErrorFromHresult(hr, nullptr);
       ids = std::move(resolved);
     }
@@ -127,14 +131,17 @@ class Bound : public ComObject {
 
   UniqueVariant Invoke(DISPID id, WORD flags, VariantArray& arguments, DISPID* named, UINT namedCount) {
     DISPPARAMS parameters{arguments.Data(), named, static_cast<UINT>(arguments.Size()), namedCount};
-    UniqueVariant result;
-    ExcepInfo exception;
-    UINT argumentError = 0;
-    const HRESULT hr = Dispatch()->Invoke(id, IID_NULL, kLocale, flags, &parameters,
-                                          flags == DISPATCH_PROPERTYPUT ? nullptr : result.Put(),
-                                          exception.Get(), &argumentError);
-    if (FAILED(hr)) throw ErrorFromHresult(hr, exception.Get());
-    return result;
+    // A call that a busy Excel rejected did nothing: it is made again.
+    for (;;) {
+      UniqueVariant result;
+      ExcepInfo exception;
+      UINT argumentError = 0;
+      const HRESULT hr = Dispatch()->Invoke(id, IID_NULL, kLocale, flags, &parameters,
+                                            flags == DISPATCH_PROPERTYPUT ? nullptr : result.Put(),
+                                            exception.Get(), &argumentError);
+      if (SUCCEEDED(hr)) return result;
+      if (!IsBusy(hr) || !WaitWhileBusy()) throw ErrorFromHresult(hr, exception.Get());
+    }
   }
 
   std::shared_ptr<DispidCache> cache_;

@@ -2,7 +2,8 @@
 // type library, under HKEY_CLASSES_ROOT. Unregistering removes every key
 // that registering wrote. The type library also describes an interface of
 // the host's library (ComplementInfo, the host's IID): its key, when another
-// library registered it, is left as it was by both.
+// library registered it, is left as it was by both. A key the user may not
+// write fails the call with E_ACCESSDENIED.
 #include <olectl.h>
 
 #include <optional>
@@ -33,6 +34,14 @@ std::vector<ClassesKey> OthersInterfaceKeys() {
   return keys;
 }
 
+// What a failed registry write reports: E_ACCESSDENIED when the user may
+// not write there (regsvr32 then tells them to run it as administrator),
+// else `otherwise`. The type library's registration says
+// TYPE_E_REGISTRYACCESS for a key it may not write.
+HRESULT Failure(HRESULT cause, HRESULT otherwise) {
+  return cause == E_ACCESSDENIED || cause == TYPE_E_REGISTRYACCESS ? E_ACCESSDENIED : otherwise;
+}
+
 HRESULT Restore(const std::vector<ClassesKey>& keys) {
   HRESULT result = S_OK;
   for (const ClassesKey& key : keys) {
@@ -59,17 +68,18 @@ HRESULT RegisterServer() noexcept {
          }) {
       if (FAILED(hr)) {
         UnregisterServer();
-        return SELFREG_E_CLASS;
+        return Failure(hr, SELFREG_E_CLASS);
       }
     }
     // Registers the type library and its interfaces (with the automation
     // marshaler, so that the host may call across apartments).
     const std::vector<ClassesKey> others = OthersInterfaceKeys();
     ComPtr<ITypeLib> library;
-    const HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, library.Put());
-    if (FAILED(hr) || FAILED(Restore(others))) {
+    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, library.Put());
+    if (SUCCEEDED(hr)) hr = Restore(others);
+    if (FAILED(hr)) {
       UnregisterServer();
-      return SELFREG_E_TYPELIB;
+      return Failure(hr, SELFREG_E_TYPELIB);
     }
     return S_OK;
   } catch (...) {
@@ -88,10 +98,11 @@ HRESULT UnregisterServer() noexcept {
     const SYSKIND kind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
     const std::vector<ClassesKey> others = OthersInterfaceKeys();
     const HRESULT library = UnRegisterTypeLib(LIBID_R58267, 1, 0, LOCALE_NEUTRAL, kind);
-    if (FAILED(Restore(others))) return SELFREG_E_TYPELIB;
+    if (const HRESULT hr = Restore(others); FAILED(hr)) return Failure(hr, SELFREG_E_TYPELIB);
     const HRESULT classKey = DeleteClassesTree(ClassKey());
     const HRESULT progId = DeleteClassesTree(kProgId);
-    if (FAILED(classKey) || FAILED(progId)) return SELFREG_E_CLASS;
+    if (FAILED(classKey)) return Failure(classKey, SELFREG_E_CLASS);
+    if (FAILED(progId)) return Failure(progId, SELFREG_E_CLASS);
     if (FAILED(library) && library != TYPE_E_REGISTRYACCESS && library != TYPE_E_LIBNOTREGISTERED) {
       return SELFREG_E_TYPELIB;
     }

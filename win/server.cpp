@@ -11,6 +11,7 @@
 #include "framework/listes.h"
 #include "module/module.h"
 #include "win/boundary.h"
+#include "win/busy.h"
 #include "win/dispatch.h"
 #include "win/excel_binding.h"
 #include "win/platform.h"
@@ -261,11 +262,13 @@ class ModuleObject final : public DualObject<::AbstractModule>, public IProvideC
 
  private:
   // A member that works with Excel: its conversions follow the user's
-  // regional settings as they stand when it starts, as VB's would.
+  // regional settings as they stand when it starts, as VB's would, and it
+  // waits a bounded time for a busy Excel.
   template <class Body>
   HRESULT Work(Body&& body) noexcept {
     return Member([&] {
       vb::SetCurrentLocale(UserLocale());
+      const BusyScope busy;
       body();
     });
   }

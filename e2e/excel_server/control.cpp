@@ -1,6 +1,7 @@
 #include "e2e/excel_server/control.h"
 
 #include <array>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
@@ -17,9 +18,19 @@ namespace {
 
 constexpr const wchar_t* kDialogClass = L"R58267Dialog";
 
-enum Member : DISPID { kCloseWindow = 1, kAnswering, kOpenDialog, kDialogCount, kWorkbooks, kCalls, kQuit };
-constexpr std::array<std::pair<std::wstring_view, Member>, 7> kNames{{{L"CloseWindow", kCloseWindow},
+enum Member : DISPID {
+  kCloseWindow = 1,
+  kAnswering,
+  kBusyFor,
+  kOpenDialog,
+  kDialogCount,
+  kWorkbooks,
+  kCalls,
+  kQuit
+};
+constexpr std::array<std::pair<std::wstring_view, Member>, 8> kNames{{{L"CloseWindow", kCloseWindow},
                                                                       {L"Answering", kAnswering},
+                                                                      {L"BusyFor", kBusyFor},
                                                                       {L"OpenDialog", kOpenDialog},
                                                                       {L"DialogCount", kDialogCount},
                                                                       {L"Workbooks", kWorkbooks},
@@ -44,9 +55,64 @@ bool RegisterDialogClass() {
   return RegisterClassW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
+// Whether Excel is busy: for good, or until a tick count.
+struct BusyState {
+  bool forever = false;
+  DWORD until = 0;
+  bool timed = false;
+  [[nodiscard]] bool Now() const {
+    return forever || (timed && static_cast<LONG>(until - GetTickCount()) > 0);
+  }
+};
+
+class BusyFilter final : public IMessageFilter {
+ public:
+  BusyFilter(std::shared_ptr<const BusyState> busy, IUnknown* control)
+      : busy_(std::move(busy)), control_(control) {}
+  BusyFilter(const BusyFilter&) = delete;
+  BusyFilter& operator=(const BusyFilter&) = delete;
+  virtual ~BusyFilter() = default;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (iid != IID_IUnknown && iid != IID_IMessageFilter) {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    *object = static_cast<IMessageFilter*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+  DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD /*type*/, HTASK /*caller*/, DWORD /*ticks*/,
+                                             LPINTERFACEINFO info) override {
+    // Only automation calls are refused: reference counting and interface
+    // queries (IRemUnknown) go on as they do in Excel.
+    const bool automation = info != nullptr && info->iid == IID_IDispatch && info->pUnk != control_;
+    return static_cast<DWORD>(automation && busy_->Now() ? SERVERCALL_REJECTED : SERVERCALL_ISHANDLED);
+  }
+  DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK /*callee*/, DWORD /*ticks*/, DWORD /*type*/) override {
+    return 0xFFFFFFFF;  // the server calls no one
+  }
+  DWORD STDMETHODCALLTYPE MessagePending(HTASK /*callee*/, DWORD /*ticks*/, DWORD /*type*/) override {
+    return PENDINGMSG_WAITDEFPROCESS;
+  }
+
+ private:
+  ULONG references_ = 1;
+  std::shared_ptr<const BusyState> busy_;
+  IUnknown* control_;
+};
+
 class Control final : public LateBound {
  public:
-  explicit Control(ControlTarget target) : target_(std::move(target)) {}
+  Control(ControlTarget target, std::shared_ptr<BusyState> busy)
+      : target_(std::move(target)), busy_(std::move(busy)) {}
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID /*iid*/, LPOLESTR* names, UINT count, LCID /*locale*/,
                                           DISPID* ids) override {
     if (names == nullptr || ids == nullptr || count != 1)
@@ -78,11 +144,23 @@ class Control final : public LateBound {
             VARIANT value;
             VariantInit(&value);
             if (FAILED(VariantChangeType(&value, &params->rgvarg[0], 0, VT_BOOL))) return DISP_E_TYPEMISMATCH;
-            target_.excel->SetResponding(V_BOOL(&value) != VARIANT_FALSE);
-            answering_ = V_BOOL(&value) != VARIANT_FALSE;
+            busy_->forever = V_BOOL(&value) == VARIANT_FALSE;
+            busy_->timed = false;
             return S_OK;
           }
-          return Boolean(result, answering_);
+          return Boolean(result, !busy_->Now());
+        case kBusyFor: {
+          VARIANT value;
+          VariantInit(&value);
+          if (arguments != 1 || FAILED(VariantChangeType(&value, &params->rgvarg[0], 0, VT_I4)) ||
+              V_I4(&value) < 0) {
+            return DISP_E_TYPEMISMATCH;
+          }
+          busy_->forever = false;
+          busy_->timed = true;
+          busy_->until = GetTickCount() + static_cast<DWORD>(V_I4(&value));
+          return S_OK;
+        }
         case kOpenDialog: {
           if (arguments != 1 || V_VT(&params->rgvarg[0]) != VT_BSTR) return DISP_E_TYPEMISMATCH;
           return OpenDialog(V_BSTR(&params->rgvarg[0]));
@@ -155,13 +233,17 @@ class Control final : public LateBound {
 
   ControlTarget target_;
   std::vector<HWND> dialogs_;
-  bool answering_ = true;
+  std::shared_ptr<BusyState> busy_;
 };
 
 }  // namespace
 
-win::ComPtr<IDispatch> ControlFor(ControlTarget target) {
-  return win::ComPtr<IDispatch>::Attach(new Control(std::move(target)));
+Controlled ControlFor(ControlTarget target) {
+  auto busy = std::make_shared<BusyState>();
+  Controlled controlled;
+  controlled.control = win::ComPtr<IDispatch>::Attach(new Control(std::move(target), busy));
+  controlled.filter = win::ComPtr<IMessageFilter>::Attach(new BusyFilter(busy, controlled.control.Get()));
+  return controlled;
 }
 
 }  // namespace e2e

@@ -168,6 +168,14 @@ class ActiveObjectRegistration {
   HRESULT result_;
 };
 
+class MessageFilterRegistration {
+ public:
+  explicit MessageFilterRegistration(IMessageFilter* filter) { CoRegisterMessageFilter(filter, nullptr); }
+  MessageFilterRegistration(const MessageFilterRegistration&) = delete;
+  MessageFilterRegistration& operator=(const MessageFilterRegistration&) = delete;
+  ~MessageFilterRegistration() { CoRegisterMessageFilter(nullptr, nullptr); }
+};
+
 class MainWindow {
  public:
   MainWindow() : window_(CreateMainWindow()) {}
@@ -233,9 +241,10 @@ int Serve() {
     const ActiveObjectRegistration running(application.Get(), kServerClsid);
     // Tests find the control object of the server they started here; a
     // second server's registration does not replace the first one's.
-    const win::ComPtr<IDispatch> control =
+    const e2e::Controlled control =
         e2e::ControlFor({.excel = excel, .window = window.Handle(), .quit = [] { PostQuitMessage(0); }});
-    const ActiveObjectRegistration controlled(control.Get(), e2e::kControlClsid);
+    const MessageFilterRegistration filter(control.filter.Get());
+    const ActiveObjectRegistration controlled(control.control.Get(), e2e::kControlClsid);
     const ClassRegistration registration(&factory);
     if (FAILED(running.Result()) || FAILED(controlled.Result()) || FAILED(registration.Result())) {
       std::fprintf(stderr, "r58267_excel_server: registration failed (0x%08lx, 0x%08lx, 0x%08lx)\n",

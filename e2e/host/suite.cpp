@@ -194,22 +194,73 @@ void WindowClosed(const std::vector<Sample>& samples, Tally& tally) {
   scene.End(tally, name);
 }
 
-void NotAnswering(const std::vector<Sample>& samples, Tally& tally) {
-  const char* name = "Excel not answering";
+// The host's own message filter, which the module's members must give back.
+class HostFilter final : public IMessageFilter {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    *object = iid == IID_IUnknown || iid == IID_IMessageFilter ? static_cast<IMessageFilter*>(this) : nullptr;
+    return *object != nullptr ? S_OK : E_NOINTERFACE;
+  }
+  // Lives on the stack of the case that registers it.
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
+    return SERVERCALL_ISHANDLED;
+  }
+  DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override { return 0xFFFFFFFF; }
+  DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
+};
+
+// Whether `filter` is the thread's message filter (it stays so).
+bool FilterIs(IMessageFilter* filter) {
+  IMessageFilter* current = nullptr;
+  if (FAILED(CoRegisterMessageFilter(filter, &current))) return false;
+  if (current != nullptr) current->Release();
+  return current == filter;
+}
+
+// TestePoint, and how long it took in milliseconds.
+DWORD TimedCorrect(IDispatch* module, Outcome& outcome) {
+  const DWORD start = GetTickCount();
+  Correct(module, outcome);
+  return GetTickCount() - start;
+}
+
+// Excel rejecting calls as busy: for a moment (starting, a cell being
+// edited), then answering; for good. The module waits for the first and
+// gives "%AL" for the second within its bound of 5 s, and puts the host's
+// message filter back each time.
+void Busy(const std::vector<Sample>& samples, Tally& tally) {
+  const char* name = "Excel busy";
   Scene scene(samples, tally, name);
   if (!scene.module || !scene.Init(tally, name)) return;
+  HostFilter host;
+  IMessageFilter* before = nullptr;
+  CoRegisterMessageFilter(&host, &before);
+
+  Call(scene.control.Get(), L"BusyFor", {Long(1500)});
+  Outcome moment;
+  const DWORD waited = TimedCorrect(scene.module.Get(), moment);
+  tally.Line(moment.Passed() && waited >= 1000 && FilterIs(&host),
+             std::string(name) + " for 1.5 s: TestePoint waits (" + std::to_string(waited) +
+                 " ms), the solved sample passes, the host's filter is back" + Suffix(moment.failed));
+
   Invoke(scene.control.Get(), L"Answering", DISPATCH_PROPERTYPUT, {Boolean(false)});
   Outcome outcome;
-  Correct(scene.module.Get(), outcome);
+  const DWORD bounded = TimedCorrect(scene.module.Get(), outcome);
   Invoke(scene.control.Get(), L"Answering", DISPATCH_PROPERTYPUT, {Boolean(true)});
-  tally.Line(
-      !outcome.failed && outcome.erreurGenerale && outcome.causeErreur == "%AL",
-      std::string(name) + ": TestePoint gives %AL, got " + outcome.causeErreur + Suffix(outcome.failed));
+  tally.Line(!outcome.failed && outcome.erreurGenerale && outcome.causeErreur == "%AL" && bounded >= 4500 &&
+                 bounded < 15000 && FilterIs(&host),
+             std::string(name) + " for good: TestePoint gives %AL after " + std::to_string(bounded) +
+                 " ms, got " + outcome.causeErreur + Suffix(outcome.failed));
   // Answering again: the same exercise is graded.
   Outcome again;
   Correct(scene.module.Get(), again);
   tally.Line(again.Passed(),
              std::string(name) + ": answering again, the solved sample passes" + Suffix(again.failed));
+  CoRegisterMessageFilter(before, nullptr);
+  if (before != nullptr) before->Release();
   scene.control.Reset();
   scene.End(tally, name);
 }
@@ -423,7 +474,7 @@ void RunReleasedDuringInitQuestion(const std::vector<Sample>& samples, Tally& ta
 void RunFailurePaths(const std::vector<Sample>& samples, Tally& tally) {
   ErrorThroughExcel(tally);
   WindowClosed(samples, tally);
-  NotAnswering(samples, tally);
+  Busy(samples, tally);
   DialogLeftOpen(samples, tally);
   WorkingFolderFiles(samples, tally);
   QuitterMinimises(samples, tally);

@@ -6,10 +6,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "win/busy.h"
 #include "win/tests/fake_dispatch.h"
 #include "win/text.h"
 
@@ -187,6 +189,64 @@ TEST_F(ExcelBindingTest, WrappersGiveTheirReferencesBack) {
   const ULONG before = workbook_->References();
   application_->ActiveWorkbook()->Name();
   EXPECT_EQ(workbook_->References(), before);
+}
+
+// Excel rejects the first `rejections` reads of Visible as busy.
+TEST_F(ExcelBindingTest, CallsRejectedAsBusyAreMadeAgainWithinTheMembersBound) {
+  struct Case {
+    const char* what;
+    bool scope;
+    DWORD boundMs;
+    int rejections;
+    long error;    // of the first read
+    int attempts;  // of the first read
+  };
+  const std::vector<Case> cases{
+      {"outside a member: no retry", false, 0, 1, -2147418111, 1},
+      {"busy for a moment", true, 1000, 2, 0, 3},
+      // 250 + 250 + 100 ms of waiting, then the bound is spent.
+      {"busy for good", true, 600, 100, -2147418111, 4},
+  };
+  for (const auto& c : cases) {
+    int attempts = 0;
+    excel_->On("Visible",
+               [&](VARIANT*, EXCEPINFO*) { return ++attempts <= c.rejections ? RPC_E_CALL_REJECTED : S_OK; });
+    std::optional<BusyScope> scope;
+    if (c.scope) scope.emplace(c.boundMs);
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(ErrorOf([&] { application_->Visible(); }), c.error) << c.what;
+    EXPECT_EQ(attempts, c.attempts) << c.what;
+    EXPECT_LT(GetTickCount() - start, c.boundMs + 500) << c.what;
+    // The bound is the member's: once spent, a busy call fails at once.
+    if (c.error != 0 && c.scope) {
+      attempts = 0;
+      EXPECT_EQ(ErrorOf([&] { application_->Visible(); }), c.error) << c.what;
+      EXPECT_EQ(attempts, 1) << c.what;
+    }
+  }
+  // Other failures are not busy ones.
+  int attempts = 0;
+  excel_->On("Visible", [&](VARIANT*, EXCEPINFO*) {
+    ++attempts;
+    return DISP_E_MEMBERNOTFOUND;
+  });
+  const BusyScope scope(1000);
+  EXPECT_NE(ErrorOf([&] { application_->Visible(); }), 0);
+  EXPECT_EQ(attempts, 1);
+}
+
+TEST(BusyTest, TheFilterRetriesWithinTheBudgetThenGivesUp) {
+  constexpr DWORD kGiveUp = 0xFFFFFFFF;
+  BusyBudget budget(600);
+  EXPECT_EQ(RetryAnswer(budget, SERVERCALL_RETRYLATER), 250u);
+  EXPECT_EQ(RetryAnswer(budget, SERVERCALL_REJECTED), 250u);
+  EXPECT_EQ(RetryAnswer(budget, SERVERCALL_RETRYLATER), 100u);
+  EXPECT_EQ(RetryAnswer(budget, SERVERCALL_RETRYLATER), kGiveUp);
+  BusyBudget small(40);
+  EXPECT_EQ(RetryAnswer(small, SERVERCALL_RETRYLATER), 100u);  // below 100 COM would not pause
+  EXPECT_EQ(small.Left(), 0u);
+  BusyBudget fresh(600);
+  EXPECT_EQ(RetryAnswer(fresh, SERVERCALL_ISHANDLED), kGiveUp);
 }
 
 }  // namespace
