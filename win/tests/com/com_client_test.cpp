@@ -204,6 +204,70 @@ TEST_F(ComClientTest, HostileInvocationsGetAnHResult) {
             DISP_E_EXCEPTION);
 }
 
+// Every member of the module's interface, as its type information lists
+// it, called with malformed DISPPARAMS and with every argument an array or
+// a reference to an array: each call answers a failure, and a result asked
+// for stays empty.
+TEST_F(ComClientTest, EveryMemberRefusesMalformedCalls) {
+  ComPtr<ITypeInfo> info;
+  ASSERT_EQ(module_->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.Put()), S_OK);
+  TYPEATTR* attributes = nullptr;
+  ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+  const WORD functions = attributes->cFuncs;
+  info->ReleaseTypeAttr(attributes);
+  const SafeArray array = SafeArray::Attach(SafeArrayCreateVector(VT_VARIANT, 0, 2));
+  SAFEARRAY* arrayPointer = array.Get();
+  int members = 0;
+  for (UINT index = 0; index < functions; ++index) {
+    FUNCDESC* function = nullptr;
+    ASSERT_EQ(info->GetFuncDesc(index, &function), S_OK);
+    const DISPID id = function->memid;
+    const auto flags = static_cast<WORD>(function->invkind);
+    const UINT parameters = static_cast<UINT>(function->cParams);
+    info->ReleaseFuncDesc(function);
+    if (id >= 0x60000000 && id < 0x60020000) continue;  // IUnknown's and IDispatch's own
+    ++members;
+    std::vector<VARIANT> arrays(parameters + 1);
+    std::vector<VARIANT> references(parameters + 1);
+    for (UINT k = 0; k <= parameters; ++k) {
+      VariantInit(&arrays[k]);
+      V_VT(&arrays[k]) = VT_ARRAY | VT_VARIANT;
+      V_ARRAY(&arrays[k]) = arrayPointer;
+      VariantInit(&references[k]);
+      V_VT(&references[k]) = VT_BYREF | VT_ARRAY | VT_VARIANT;
+      V_ARRAYREF(&references[k]) = &arrayPointer;
+    }
+    DISPID named = 0;
+    struct Case {
+      const char* what;
+      DISPPARAMS params;
+      bool arrays;  // a well-formed call that only fails when there are arguments
+    };
+    const Case cases[] = {
+        {"arguments without their array", {nullptr, nullptr, parameters + 1, 0}, false},
+        {"a name without its argument", {arrays.data(), &named, 0, 1}, false},
+        {"named arguments without their names", {arrays.data(), nullptr, parameters + 1, 1}, false},
+        {"one argument too many", {arrays.data(), nullptr, parameters + 1, 0}, false},
+        {"arrays", {arrays.data(), nullptr, parameters, 0}, true},
+        {"references to arrays", {references.data(), nullptr, parameters, 0}, true},
+    };
+    for (const Case& c : cases) {
+      if (c.arrays && parameters == 0) continue;
+      DISPPARAMS params = c.params;
+      UniqueVariant result;
+      EXCEPINFO exception{};
+      const HRESULT hr = module_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.Put(),
+                                         &exception, nullptr);
+      SysFreeString(exception.bstrSource);
+      SysFreeString(exception.bstrDescription);
+      SysFreeString(exception.bstrHelpFile);
+      EXPECT_TRUE(FAILED(hr)) << "member " << id << ", " << c.what;
+      EXPECT_EQ(V_VT(&result.Get()), VT_EMPTY) << "member " << id << ", " << c.what;
+    }
+  }
+  EXPECT_EQ(members, 8);  // InitQuestion, TestePoint, Fermer, Quitter and the four properties
+}
+
 // The host's window handle, passed by reference in any numeric form: read,
 // written back in that form, and too big a value is an overflow (6), not a
 // type mismatch.
