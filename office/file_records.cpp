@@ -1,5 +1,6 @@
 #include "office/file_records.h"
 
+#include <array>
 #include <cctype>
 
 namespace office {
@@ -26,6 +27,63 @@ bool LooksLikeReference(std::string_view name) {
 }
 
 }  // namespace
+
+std::string_view BuiltInNumberFormat(unsigned id) {
+  // The ids a file may use without defining them.
+  static constexpr std::array<std::string_view, 50> kFormats{
+      "General",
+      "0",
+      "0.00",
+      "#,##0",
+      "#,##0.00",
+      "$#,##0_);($#,##0)",
+      "$#,##0_);[Red]($#,##0)",
+      "$#,##0.00_);($#,##0.00)",
+      "$#,##0.00_);[Red]($#,##0.00)",
+      "0%",
+      "0.00%",
+      "0.00E+00",
+      "# ?/?",
+      "# ?\?/??",
+      "m/d/yyyy",
+      "d-mmm-yy",
+      "d-mmm",
+      "mmm-yy",
+      "h:mm AM/PM",
+      "h:mm:ss AM/PM",
+      "h:mm",
+      "h:mm:ss",
+      "m/d/yyyy h:mm",
+      "",
+      "",
+      "",
+      "",
+      "",
+      "",
+      "",
+      "",
+      "",
+      "",
+      "",
+      "",
+      "",
+      "",  // 23-36: other languages' formats
+      "#,##0_);(#,##0)",
+      "#,##0_);[Red](#,##0)",
+      "#,##0.00_);(#,##0.00)",
+      "#,##0.00_);[Red](#,##0.00)",
+      "_(* #,##0_);_(* (#,##0);_(* \"-\"_);_(@_)",
+      "_($* #,##0_);_($* (#,##0);_($* \"-\"_);_(@_)",
+      "_(* #,##0.00_);_(* (#,##0.00);_(* \"-\"?\?_);_(@_)",
+      "_($* #,##0.00_);_($* (#,##0.00);_($* \"-\"?\?_);_(@_)",
+      "mm:ss",
+      "[h]:mm:ss",
+      "mm:ss.0",
+      "##0.0E+0",
+      "@",
+  };
+  return id < kFormats.size() ? kFormats[id] : std::string_view();
+}
 
 std::string QualifiedReference(std::string_view sheet, long top, long left, long bottom, long right) {
   bool quote = sheet.empty() || std::isdigit(static_cast<unsigned char>(sheet.front())) != 0 ||

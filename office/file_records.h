@@ -1,6 +1,8 @@
-// The few records that LibreOffice does not import, read directly from the
-// file: the active sheet of an .xls, and every sheet's consolidation
-// settings (.xls and .xlsx). One small reader per format.
+// The records that LibreOffice does not import, or imports otherwise than
+// Excel shows them, read directly from the file: the active sheet of an
+// .xls, every sheet's consolidation settings, sheet states, the date
+// system, and each cell's number format text and stored formula result
+// (.xls and .xlsx). One small reader per format.
 #pragma once
 
 #include <map>
@@ -9,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace office {
@@ -35,6 +38,30 @@ struct Consolidation {
 // xlSheetVeryHidden). LibreOffice knows no very hidden sheet.
 enum class SheetState { kVisible, kHidden, kVeryHidden };
 
+// A formula's result as Excel stored it in the file.
+struct StoredValue {
+  enum class Kind { kNone, kNumber, kText, kBoolean, kError };
+  Kind kind = Kind::kNone;
+  double number = 0;  // kNumber; kBoolean: 1 for TRUE
+  std::string text;   // kText; kError: "#DIV/0!" …
+  bool operator==(const StoredValue&) const = default;
+};
+
+// A cell as the file records it.
+struct StoredCell {
+  bool formula = false;
+  // Excel recalculates it on opening (a volatile function: the .xls
+  // fAlwaysCalc flag).
+  bool recalculated = false;
+  StoredValue result;  // of a formula
+  // The text of the cell's number format ("General" included); none when
+  // the file does not say.
+  std::optional<std::string> numberFormat;
+};
+
+// 0-based row and column.
+using CellPosition = std::pair<long, long>;
+
 struct FileRecords {
   std::vector<std::string> sheetNames;                  // every sheet, in the workbook's order
   std::optional<std::size_t> activeSheet;               // index into sheetNames
@@ -43,7 +70,16 @@ struct FileRecords {
   std::set<std::string> chartSheets;
   // The sheets that are not visible, by name.
   std::map<std::string, SheetState> hiddenSheets;
+  // The 1904 date system (Excel for the Mac's default): serial 0 is
+  // 1904-01-01.
+  bool date1904 = false;
+  // Every cell the file records, by sheet name.
+  std::map<std::string, std::map<CellPosition, StoredCell>> cells;
 };
+
+// Excel's built-in number format `id` as Range.NumberFormat gives it
+// (English), "" for an id without one.
+[[nodiscard]] std::string_view BuiltInNumberFormat(unsigned id);
 
 // bytes: a whole .xls (BIFF8 in an OLE2 compound file).
 [[nodiscard]] FileRecords ReadXlsRecords(std::string_view bytes);

@@ -71,6 +71,7 @@
 #include <set>
 #include <thread>
 
+#include "office/excel_values.h"
 #include "office/file_records.h"
 #include "office/number_format.h"
 #include "office/uno_text.h"
@@ -117,23 +118,6 @@ std::string A1(const css::table::CellRangeAddress& range) {
   if (range.EndRow != range.StartRow || range.EndColumn != range.StartColumn) {
     text += ":" + A1(range.EndRow, range.EndColumn);
   }
-  return text;
-}
-
-// Serial date (1899-12-30 is day 0, as in Excel from March 1900 on) →
-// "YYYY-MM-DD".
-std::string IsoDate(double serial) {
-  long days = static_cast<long>(std::floor(serial)) - 25569 + 719468;  // days since 0000-03-01
-  const long era = (days >= 0 ? days : days - 146096) / 146097;
-  const long dayOfEra = days - era * 146097;
-  const long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const long mp = (5 * dayOfYear + 2) / 153;
-  const long day = dayOfYear - (153 * mp + 2) / 5 + 1;
-  const long month = mp < 10 ? mp + 3 : mp - 9;
-  const long year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-  char text[64];
-  std::snprintf(text, sizeof text, "%04ld-%02ld-%02ld", year, month, day);
   return text;
 }
 
@@ -224,7 +208,7 @@ class ExcelFormulas {
     const css::table::CellAddress at(static_cast<sal_Int16>(sheetIndex), static_cast<sal_Int32>(column),
                                      static_cast<sal_Int32>(row));
     std::string text = Utf8(parser_->printFormula(tokens, at));
-    return ExcelLiterals(text.starts_with("=") ? text : "=" + text);
+    return SingleCell3d(ExcelLiterals(text.starts_with("=") ? text : "=" + text));
   }
 
   // LibreOffice keeps Excel's truth literals as the functions TRUE() and
@@ -287,13 +271,30 @@ class NumberFormatCache {
   std::map<sal_Int32, NumberFormatInfo> cache_;
 };
 
+// What the file itself says of a sheet's cells, where it is Excel's own
+// (.xls, .xlsx): each cell's format text and each formula's stored result,
+// the date system, and the formulas Excel recalculates on opening (their
+// stored result is stale; LibreOffice's fresh one stands in).
+struct FileFacts {
+  bool excelSerials = false;  // dates are Excel's serials (not for .ods)
+  bool date1904 = false;
+  const std::map<CellPosition, StoredCell>* cells = nullptr;
+  std::set<CellPosition> recalculated;
+
+  [[nodiscard]] const StoredCell* At(sal_Int32 row, sal_Int32 column) const {
+    if (cells == nullptr) return nullptr;
+    const auto found = cells->find({row, column});
+    return found == cells->end() ? nullptr : &found->second;
+  }
+};
+
 // One sheet's block of cells read in bulk, then written as the document's
 // "cells" and "arrays".
 class SheetReader {
  public:
   SheetReader(const Reference<sheet::XSpreadsheet>& sheet, sal_Int32 index, const ExcelFormulas& formulas,
-              NumberFormatCache& formats)
-      : sheet_(sheet), index_(index), formulas_(formulas), formats_(formats) {}
+              NumberFormatCache& formats, const FileFacts& facts)
+      : sheet_(sheet), index_(index), formulas_(formulas), formats_(formats), facts_(facts) {}
 
   void Read(json& out) {
     const Reference<sheet::XSheetCellCursor> cursor = sheet_->createCursor();
@@ -330,8 +331,11 @@ class SheetReader {
           cells[A1(row, column)] = cell.size() == 1 ? cell["value"] : cell;
         } else if (text.starts_with("=")) {
           json cell = {{"formula", FormulaAt(row, column)}};
-          json value = Value(values[r][c], row, column, true);
-          if (value.is_number() && (value == 0 || value == 1)) value = TruthOrNumber(value, row, column);
+          json value = StoredResult(row, column);
+          if (value.is_null()) {
+            value = Value(values[r][c], row, column, true);
+            if (value.is_number() && (value == 0 || value == 1)) value = TruthOrNumber(value, row, column);
+          }
           if (!value.is_null()) cell["value"] = value;
           AddFormat(cell, row, column);
           cells[A1(row, column)] = cell;
@@ -372,12 +376,56 @@ class SheetReader {
     return nullptr;
   }
 
+  // The format text the file gives, as Excel stored it; LibreOffice's
+  // rendering in Excel's syntax otherwise (.ods).
   void AddFormat(json& cell, sal_Int32 row, sal_Int32 column) const {
     const NumberFormatInfo* format = FormatAt(row, column);
-    if (format == nullptr || format->excel.empty() || format->boolean) return;
+    std::string text = format == nullptr ? "" : format->excel;
+    if (const StoredCell* stored = facts_.At(row, column); stored != nullptr && stored->numberFormat) {
+      text = *stored->numberFormat == "General" ? "" : *stored->numberFormat;
+    }
+    if (text.empty() || (format != nullptr && format->boolean)) return;
     // A date's default form is Excel's default too: nothing to write.
-    if (format->date && format->excel == "m/d/yyyy") return;
-    cell["numberFormat"] = format->excel;
+    if (format != nullptr && format->date && text == "m/d/yyyy") return;
+    cell["numberFormat"] = text;
+  }
+
+  // A number shown as a date: the date, as Excel shows it for a serial of
+  // an Excel file; none when it is no date.
+  [[nodiscard]] json DateOf(double number) const {
+    if (facts_.excelSerials) {
+      const std::optional<std::string> date = ExcelDate(number, facts_.date1904);
+      return date ? json{{"date", *date}} : json(nullptr);
+    }
+    // Excel's dates run from 1 (1900-01-01) to 2958465 (9999-12-31).
+    if (number == std::floor(number) && number >= 1 && number <= 2958465)
+      return json{{"date", IsoDate(number)}};
+    return nullptr;
+  }
+
+  // The result Excel stored for the formula at row, column; null when the
+  // file stores none or Excel would compute it again on opening.
+  [[nodiscard]] json StoredResult(sal_Int32 row, sal_Int32 column) const {
+    const StoredCell* stored = facts_.At(row, column);
+    if (stored == nullptr || !stored->formula || facts_.recalculated.contains({row, column})) return nullptr;
+    const StoredValue& result = stored->result;
+    switch (result.kind) {
+      case StoredValue::Kind::kNone:
+        return nullptr;
+      case StoredValue::Kind::kBoolean:
+        return result.number != 0;
+      case StoredValue::Kind::kText:
+        return result.text;
+      case StoredValue::Kind::kError:
+        return json{{"error", ExcelErrors().contains(result.text) ? result.text : "#VALUE!"}};
+      case StoredValue::Kind::kNumber:
+        break;
+    }
+    const NumberFormatInfo* format = FormatAt(row, column);
+    if (format != nullptr && format->date) {
+      if (json date = DateOf(result.number); !date.is_null()) return date;
+    }
+    return result.number;
   }
 
   json Value(const Any& any, sal_Int32 row, sal_Int32 column, bool formula) const {
@@ -385,10 +433,8 @@ class SheetReader {
     if (any >>= number) {
       const NumberFormatInfo* format = FormatAt(row, column);
       if (format != nullptr && format->boolean) return number != 0;
-      // Excel's dates run from 1 (1900-01-01) to 2958465 (9999-12-31).
-      if (format != nullptr && format->date && number == std::floor(number) && number >= 1 &&
-          number <= 2958465) {
-        return json{{"date", IsoDate(number)}};
+      if (format != nullptr && format->date) {
+        if (json date = DateOf(number); !date.is_null()) return date;
       }
       return number;
     }
@@ -550,6 +596,7 @@ class SheetReader {
   sal_Int32 index_;
   const ExcelFormulas& formulas_;
   NumberFormatCache& formats_;
+  const FileFacts& facts_;
   sal_Int32 top_ = 0;
   sal_Int32 left_ = 0;
   std::vector<std::pair<css::table::CellRangeAddress, sal_Int32>> formatRanges_;
@@ -882,6 +929,57 @@ void ReadOdsSheetStates(const Reference<css::container::XIndexAccess>& sheets,
   }
 }
 
+// Each sheet's formula cells with their texts (LibreOffice's API syntax).
+std::map<std::string, std::map<CellPosition, std::string>> FormulaTexts(
+    const Reference<css::container::XIndexAccess>& sheets, const std::vector<std::string>& names) {
+  std::map<std::string, std::map<CellPosition, std::string>> formulas;
+  for (sal_Int32 i = 0; i < sheets->getCount(); ++i) {
+    const Reference<sheet::XSpreadsheet> sheet(sheets->getByIndex(i), UNO_QUERY_THROW);
+    const Reference<sheet::XSheetCellCursor> cursor = sheet->createCursor();
+    const Reference<sheet::XUsedAreaCursor> used(cursor, UNO_QUERY_THROW);
+    used->gotoStartOfUsedArea(false);
+    used->gotoEndOfUsedArea(true);
+    const css::table::CellRangeAddress area = Query<sheet::XCellRangeAddressable>(cursor)->getRangeAddress();
+    const Sequence<Sequence<OUString>> texts =
+        Query<sheet::XCellRangeFormula>(
+            sheet->getCellRangeByPosition(area.StartColumn, area.StartRow, area.EndColumn, area.EndRow))
+            ->getFormulaArray();
+    std::map<CellPosition, std::string>& own = formulas[names[static_cast<std::size_t>(i)]];
+    for (sal_Int32 r = 0; r < texts.getLength(); ++r) {
+      for (sal_Int32 c = 0; c < texts[r].getLength(); ++c) {
+        std::string text = Utf8(texts[r][c]);
+        if (text.starts_with("=")) own[{area.StartRow + r, area.StartColumn + c}] = std::move(text);
+      }
+    }
+  }
+  return formulas;
+}
+
+// The formula cells of each sheet whose stored result Excel would not show:
+// those that call a function Excel recomputes on opening (or that the file
+// marks so), and those that depend on them.
+std::map<std::string, std::set<CellPosition>> RecalculatedBySheet(
+    const Reference<css::container::XIndexAccess>& sheets, const std::vector<std::string>& names,
+    const FileRecords& records) {
+  const auto formulas = FormulaTexts(sheets, names);
+  std::set<SheetCell> seeds;
+  for (const auto& [sheet, texts] : formulas) {
+    const auto stored = records.cells.find(sheet);
+    for (const auto& [position, text] : texts) {
+      bool marked = false;
+      if (stored != records.cells.end()) {
+        const auto cell = stored->second.find(position);
+        marked = cell != stored->second.end() && cell->second.recalculated;
+      }
+      if (marked || CallsVolatileFunction(text)) seeds.insert({sheet, position});
+    }
+  }
+  std::map<std::string, std::set<CellPosition>> bySheet;
+  for (const auto& [sheet, position] : RecalculatedCells(formulas, std::move(seeds)))
+    bySheet[sheet].insert(position);
+  return bySheet;
+}
+
 }  // namespace
 
 FileKind SniffFile(std::string_view bytes) {
@@ -939,6 +1037,9 @@ json ImportWorkbook(const Office& office, const fs::path& file, const ImportOpti
       ReadOdsSheetStates(sheets, allNames, records);
     }
 
+    std::map<std::string, std::set<CellPosition>> recalculated;
+    if (kind != FileKind::kOds) recalculated = RecalculatedBySheet(sheets, allNames, records);
+
     json document = {{"sheets", json::array()}};
     std::set<std::string> learnerSheets;
     for (sal_Int32 i = 0; i < sheets->getCount(); ++i) {
@@ -956,7 +1057,15 @@ json ImportWorkbook(const Office& office, const fs::path& file, const ImportOpti
         document["sheets"].push_back(std::move(out));
         continue;
       }
-      SheetReader(sheet, i, formulas, formats).Read(out);
+      FileFacts facts;
+      if (kind != FileKind::kOds) {
+        facts.excelSerials = true;
+        facts.date1904 = records.date1904;
+        if (const auto cells = records.cells.find(allNames[i]); cells != records.cells.end())
+          facts.cells = &cells->second;
+        facts.recalculated = std::move(recalculated[allNames[i]]);
+      }
+      SheetReader(sheet, i, formulas, formats, facts).Read(out);
       ReadShapes(sheet, out);
       ReadPivotTables(sheet, loaded.Document(), allNames, out);
       ReadScenarios(sheet, out);

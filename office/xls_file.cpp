@@ -1,7 +1,9 @@
-// The records of an .xls file that LibreOffice does not import: the sheet
-// names in order, the active sheet (WINDOW1) and every sheet's data
-// consolidation settings (DCON with its DCONREF, DCONNAME and DCONBIN
-// sources).
+// The records of an .xls file that LibreOffice does not import, or not as
+// Excel shows them: the sheet names in order, the active sheet (WINDOW1),
+// every sheet's data consolidation settings (DCON with its DCONREF,
+// DCONNAME and DCONBIN sources), the date system (DATEMODE), each cell's
+// number format (its XF's FORMAT) and each formula's cached result
+// (FORMULA, with STRING for a text).
 //
 // An .xls file is a compound file (OLE2, [MS-CFB]) whose "Workbook" stream
 // holds BIFF8 records ([MS-XLS]). Both layers are read with every offset,
@@ -10,7 +12,9 @@
 // loops and never allocates more than the file can hold.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -273,6 +277,17 @@ constexpr std::uint16_t kDCon = 0x0050;
 constexpr std::uint16_t kDConRef = 0x0051;
 constexpr std::uint16_t kDConName = 0x0052;
 constexpr std::uint16_t kDConBin = 0x01B5;
+constexpr std::uint16_t kFormat = 0x041E;
+constexpr std::uint16_t kXf = 0x00E0;
+constexpr std::uint16_t kDateMode = 0x0022;
+constexpr std::uint16_t kFormula = 0x0006;
+constexpr std::uint16_t kString = 0x0207;
+constexpr std::uint16_t kMulRk = 0x00BD;
+constexpr std::uint16_t kMulBlank = 0x00BE;
+// Records of one cell: row, column, XF index first.
+constexpr std::array<std::uint16_t, 7> kCellRecords{
+    0x0203 /* NUMBER */, 0x027E /* RK */, 0x00FD /* LABELSST */, 0x0204 /* LABEL */, 0x0205 /* BOOLERR */,
+    0x0201 /* BLANK */,  0x00D6 /* RSTRING */};
 constexpr std::uint16_t kBiff8 = 0x0600;
 constexpr std::uint16_t kGlobalsSubstream = 0x0005;
 
@@ -302,6 +317,12 @@ class Record {
   }
   void Skip(std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) (void)U8();
+  }
+  // The bytes not read yet.
+  [[nodiscard]] std::size_t Left() const {
+    std::size_t left = Fragment().size() - at_;
+    for (std::size_t i = index_ + 1; i < fragments_.size(); ++i) left += fragments_[i].size();
+    return left;
   }
 
   // `count` characters after a flags byte whose bit 0 means UTF-16LE
@@ -505,19 +526,128 @@ struct SheetEntry {
   std::uint32_t position;  // of the sheet's BOF in the Workbook stream
 };
 
+// The number formats of the workbook globals: the FORMAT records by id,
+// and each XF record's format id, in the order of the XF records.
+struct Formats {
+  std::map<std::uint16_t, std::string> byId;
+  std::vector<std::uint16_t> ofXf;
+
+  // The format text of the cells with XF `xf`; none when the file does
+  // not say.
+  [[nodiscard]] std::optional<std::string> Text(std::uint16_t xf) const {
+    if (xf >= ofXf.size()) return std::nullopt;
+    if (const auto found = byId.find(ofXf[xf]); found != byId.end()) return found->second;
+    const std::string_view builtIn = BuiltInNumberFormat(ofXf[xf]);
+    if (builtIn.empty()) return std::nullopt;
+    return std::string(builtIn);
+  }
+};
+
+// BErr codes of a cached error result.
+std::string ErrorText(std::uint8_t code) {
+  switch (code) {
+    case 0x00:
+      return "#NULL!";
+    case 0x07:
+      return "#DIV/0!";
+    case 0x0F:
+      return "#VALUE!";
+    case 0x17:
+      return "#REF!";
+    case 0x1D:
+      return "#NAME?";
+    case 0x24:
+      return "#NUM!";
+    case 0x2A:
+      return "#N/A";
+    default:
+      return "#VALUE!";
+  }
+}
+
+// A FORMULA record after its row, column and XF: the cached result (a
+// string result follows in the next STRING record) and whether Excel
+// recalculates the formula on opening.
+void ReadFormulaResult(Record& record, StoredCell& cell, bool& stringFollows) {
+  std::array<std::uint8_t, 8> bytes{};
+  for (std::uint8_t& byte : bytes) byte = record.U8();
+  cell.formula = true;
+  cell.recalculated = (record.U16() & 0x0001U) != 0;  // fAlwaysCalc
+  stringFollows = false;
+  if (bytes[6] != 0xFF || bytes[7] != 0xFF) {
+    std::uint64_t bits = 0;
+    for (std::size_t i = 0; i < 8; ++i) bits |= std::uint64_t{bytes[i]} << (8 * i);
+    cell.result = {StoredValue::Kind::kNumber, std::bit_cast<double>(bits), {}};
+    return;
+  }
+  switch (bytes[0]) {
+    case 0:
+      stringFollows = true;
+      cell.result.kind = StoredValue::Kind::kText;
+      break;
+    case 1:
+      cell.result = {StoredValue::Kind::kBoolean, bytes[2] != 0 ? 1.0 : 0.0, {}};
+      break;
+    case 2:
+      cell.result = {StoredValue::Kind::kError, 0, ErrorText(bytes[2])};
+      break;
+    case 3:
+      cell.result = {StoredValue::Kind::kText, 0, {}};
+      break;
+    default:
+      break;  // none stored
+  }
+}
+
 // A sheet substream, BOF to EOF; charts embedded in it are substreams of
 // their own, nested. Returns the position after its EOF.
-std::size_t ReadSheet(std::string_view stream, const SheetEntry& sheet, FileRecords& records) {
+std::size_t ReadSheet(std::string_view stream, const SheetEntry& sheet, const Formats& formats,
+                      FileRecords& records) {
   RecordReader reader(stream, sheet.position);
   if (reader.Next().Type() != kBof) Fail("sheet \"" + sheet.name + "\" does not start with a BOF record");
   std::optional<Consolidation> consolidation;
+  std::map<CellPosition, StoredCell>& cells = records.cells[sheet.name];
+  StoredCell* pendingString = nullptr;  // a formula whose text result comes next
+  const auto cellAt = [&](long row, long column, std::uint16_t xf) -> StoredCell& {
+    StoredCell& cell = cells[{row, column}];
+    cell.numberFormat = formats.Text(xf);
+    return cell;
+  };
   for (int depth = 1; depth > 0;) {
     Record record = reader.Next();
-    if (record.Type() == kBof) {
+    const std::uint16_t type = record.Type();
+    if (type == kBof) {
       ++depth;
-    } else if (record.Type() == kEof) {
+    } else if (type == kEof) {
       --depth;
-    } else if (depth == 1) {
+    } else if (depth != 1) {
+      continue;
+    } else if (type == kFormula) {
+      const long row = record.U16();
+      const long column = record.U16();
+      StoredCell& cell = cellAt(row, column, record.U16());
+      bool stringFollows = false;
+      ReadFormulaResult(record, cell, stringFollows);
+      pendingString = stringFollows ? &cell : nullptr;
+    } else if (type == kString) {
+      if (pendingString != nullptr) pendingString->result.text = Utf8(record.String());
+      pendingString = nullptr;
+    } else if (std::ranges::find(kCellRecords, type) != kCellRecords.end()) {
+      const long row = record.U16();
+      const long column = record.U16();
+      cellAt(row, column, record.U16());
+    } else if (type == kMulRk || type == kMulBlank) {
+      // Row, first column, then per cell an XF (and an RK value), then the
+      // last column.
+      const long row = record.U16();
+      const long first = record.U16();
+      std::vector<std::uint16_t> xfs;
+      for (std::size_t left = record.Left(); left > 2; left = record.Left()) {
+        xfs.push_back(record.U16());
+        if (type == kMulRk) (void)record.U32();
+      }
+      for (std::size_t k = 0; k < xfs.size(); ++k) cellAt(row, first + static_cast<long>(k), xfs[k]);
+    } else {
       (void)ReadConsolidationRecord(record, consolidation);
     }
   }
@@ -538,10 +668,20 @@ FileRecords ReadXlsRecords(std::string_view bytes) {
   FileRecords records;
   std::vector<SheetEntry> sheets;
   std::optional<std::uint16_t> activeTab;
+  Formats formats;
   for (;;) {
     Record record = reader.Next();
     if (record.Type() == kEof) break;
     if (record.Type() == kFilePass) Fail("the workbook is encrypted");
+    if (record.Type() == kFormat) {
+      const std::uint16_t id = record.U16();
+      formats.byId[id] = Utf8(record.String());
+    } else if (record.Type() == kXf) {
+      (void)record.U16();  // font
+      formats.ofXf.push_back(record.U16());
+    } else if (record.Type() == kDateMode) {
+      records.date1904 = record.U16() != 0;
+    }
     if (record.Type() == kBoundSheet) {
       const std::uint32_t position = record.U32();
       const std::uint8_t state = record.U8() & 0x03U;  // 0 visible, 1 hidden, 2 very hidden
@@ -571,7 +711,7 @@ FileRecords ReadXlsRecords(std::string_view bytes) {
       Fail("sheet \"" + sheet->name + "\" starts past the end of the Workbook stream");
     if (sheet->position < end)
       Fail("sheet \"" + sheet->name + "\" overlaps another part of the Workbook stream");
-    end = ReadSheet(stream, *sheet, records);
+    end = ReadSheet(stream, *sheet, formats, records);
   }
   return records;
 }

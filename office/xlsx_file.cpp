@@ -1,13 +1,17 @@
-// The .xlsx reader: sheet names, active sheet and consolidation settings,
-// read with a small zip reader (stored and deflated entries, zlib) and a
-// small XML tag scanner. Both check every offset and size against the
+// The .xlsx reader: sheet names and states, active sheet, date system,
+// consolidation settings, each cell's number format and each formula's
+// stored result, read with a small zip reader (stored and deflated
+// entries, zlib) and a small XML tag scanner. Both check every offset and size against the
 // bytes they were given, and neither needs more than linear time.
 #define ZLIB_CONST
 #include <zlib.h>
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdint>
+#include <limits>
+#include <map>
 #include <set>
 #include <utility>
 
@@ -220,6 +224,13 @@ class XmlScanner {
   [[nodiscard]] std::optional<std::string> Attribute(std::string_view local,
                                                      const std::array<std::string_view, 2>& namespaces) const;
   [[noreturn]] void Fail(const std::string& what) const { office::Fail(part_ + ": " + what); }
+  // The character data right after the current start tag, entities
+  // decoded: the content of a text-only element such as <v>.
+  [[nodiscard]] std::string Text() const {
+    if (!start_ || pendingEnd_) return {};
+    const std::size_t lt = text_.find('<', pos_);
+    return Decode(text_.substr(pos_, (lt == std::string_view::npos ? text_.size() : lt) - pos_), false);
+  }
 
  private:
   struct RawAttribute {
@@ -239,7 +250,8 @@ class XmlScanner {
   std::string_view ReadName();
   void ReadStartTag();
   void Close();
-  [[nodiscard]] std::string Decode(std::string_view raw) const;
+  // `attribute`: white space is normalised as in an attribute value.
+  [[nodiscard]] std::string Decode(std::string_view raw, bool attribute = true) const;
 
   std::string_view text_;
   std::string part_;
@@ -379,17 +391,18 @@ std::optional<std::string> XmlScanner::Attribute(std::string_view local,
 
 // Attribute value: predefined entities and character references decoded,
 // white space normalised to spaces as XML requires.
-std::string XmlScanner::Decode(std::string_view raw) const {
+std::string XmlScanner::Decode(std::string_view raw, bool attribute) const {
   std::string out;
   out.reserve(raw.size());
   for (std::size_t i = 0; i < raw.size(); ++i) {
     const char c = raw[i];
+    // Line ends are one line feed in content too.
     if (c == '\r') {
-      out += ' ';
+      out += attribute ? ' ' : '\n';
       if (i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
       continue;
     }
-    if (c == '\t' || c == '\n') {
+    if (attribute && (c == '\t' || c == '\n')) {
       out += ' ';
       continue;
     }
@@ -609,6 +622,92 @@ std::optional<Consolidation> ReadConsolidation(std::string_view xml, const std::
   return consolidation;
 }
 
+// The number format text of each cell style (cellXfs), from the styles
+// part: its own <numFmt> or a built-in one.
+std::vector<std::optional<std::string>> ReadCellFormats(std::string_view xml, const std::string& part) {
+  std::map<std::size_t, std::string> own;
+  std::vector<std::size_t> ofStyle;
+  XmlScanner x(xml, part);
+  while (x.Next()) {
+    if (!x.IsStart() || x.Depth() != 3) continue;
+    if (x.Local() == "numFmt" && x.Ancestor(2) == "numFmts") {
+      const std::optional<std::string> id = x.Attribute("numFmtId");
+      if (!id) x.Fail("a numFmt without numFmtId");
+      own[ReadIndex(x, *id)] = x.Attribute("formatCode").value_or("");
+    } else if (x.Local() == "xf" && x.Ancestor(2) == "cellXfs") {
+      ofStyle.push_back(ReadIndex(x, x.Attribute("numFmtId").value_or("0")));
+    }
+  }
+  std::vector<std::optional<std::string>> formats;
+  formats.reserve(ofStyle.size());
+  for (const std::size_t id : ofStyle) {
+    if (const auto found = own.find(id); found != own.end()) {
+      formats.emplace_back(found->second);
+    } else if (const std::string_view builtIn = BuiltInNumberFormat(
+                   static_cast<unsigned>(std::min<std::size_t>(id, std::numeric_limits<unsigned>::max())));
+               !builtIn.empty()) {
+      formats.emplace_back(std::string(builtIn));
+    } else {
+      formats.emplace_back(std::nullopt);
+    }
+  }
+  return formats;
+}
+
+// A stored result <v> of type `type` (the cell's t attribute).
+StoredValue ReadResult(const XmlScanner& x, std::string_view type, const std::string& text) {
+  if (type == "str" || type == "inlineStr") return {StoredValue::Kind::kText, 0, text};
+  if (type == "b") return {StoredValue::Kind::kBoolean, text == "1" || text == "true" ? 1.0 : 0.0, {}};
+  if (type == "e") return {StoredValue::Kind::kError, 0, text};
+  if (type != "n" && !type.empty()) x.Fail("a formula result of type " + std::string(type));
+  double number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (error != std::errc() || end != text.data() + text.size())
+    x.Fail("a formula result that is no number: " + text);
+  return {StoredValue::Kind::kNumber, number, {}};
+}
+
+// Every <c> of a worksheet's <sheetData>: its format, and a formula's
+// stored result.
+void ReadCells(std::string_view xml, const std::string& part,
+               const std::vector<std::optional<std::string>>& formats,
+               std::map<CellPosition, StoredCell>& cells) {
+  XmlScanner x(xml, part);
+  long row = -1;
+  long column = -1;
+  std::string type;
+  StoredCell* cell = nullptr;
+  while (x.Next()) {
+    if (!x.IsStart()) {
+      if (x.Depth() == 3) cell = nullptr;  // the end of <c>
+      continue;
+    }
+    if (x.Depth() == 3 && x.Local() == "row" && x.Ancestor(2) == "sheetData") {
+      const std::optional<std::string> r = x.Attribute("r");
+      row = r ? static_cast<long>(ReadIndex(x, *r)) - 1 : row + 1;
+      column = -1;
+    } else if (x.Depth() == 4 && x.Local() == "c" && x.Ancestor(3) == "row") {
+      if (const std::optional<std::string> r = x.Attribute("r")) {
+        long cellRow = 0;
+        if (!ReadCell(*r, cellRow, column)) x.Fail("a cell named " + *r);
+        row = cellRow - 1;
+        --column;
+      } else {
+        ++column;
+      }
+      if (row < 0) x.Fail("a cell before its row");
+      cell = &cells[{row, column}];
+      const std::size_t style = ReadIndex(x, x.Attribute("s").value_or("0"));
+      cell->numberFormat = style < formats.size() ? formats[style] : std::nullopt;
+      type = x.Attribute("t").value_or("n");
+    } else if (cell != nullptr && x.Depth() == 5 && x.Local() == "f") {
+      cell->formula = true;
+    } else if (cell != nullptr && x.Depth() == 5 && x.Local() == "v" && cell->formula) {
+      cell->result = ReadResult(x, type, x.Text());
+    }
+  }
+}
+
 }  // namespace
 
 FileRecords ReadXlsxRecords(std::string_view bytes) {
@@ -632,8 +731,8 @@ FileRecords ReadXlsxRecords(std::string_view bytes) {
   bool viewSeen = false;
   XmlScanner x(*workbook, workbookPart);
   while (x.Next()) {
-    if (!x.IsStart() || x.Depth() != 3) continue;
-    if (x.Local() == "sheet" && x.Ancestor(2) == "sheets") {
+    if (!x.IsStart() || x.Depth() < 2 || x.Depth() > 3) continue;
+    if (x.Depth() == 3 && x.Local() == "sheet" && x.Ancestor(2) == "sheets") {
       std::optional<std::string> name = x.Attribute("name");
       std::optional<std::string> id = x.Attribute("id", kRelationshipNamespaces);
       if (!name || !id) x.Fail("a sheet without name or r:id");
@@ -642,7 +741,9 @@ FileRecords ReadXlsxRecords(std::string_view bytes) {
       if (state == "veryHidden") records.hiddenSheets[*name] = SheetState::kVeryHidden;
       records.sheetNames.push_back(std::move(*name));
       sheetIds.push_back(std::move(*id));
-    } else if (x.Local() == "workbookView" && x.Ancestor(2) == "bookViews" && !viewSeen) {
+    } else if (x.Local() == "workbookPr" && x.Depth() == 2) {
+      records.date1904 = ReadBoolean(x, x.Attribute("date1904"));
+    } else if (x.Depth() == 3 && x.Local() == "workbookView" && x.Ancestor(2) == "bookViews" && !viewSeen) {
       viewSeen = true;
       if (const std::optional<std::string> tab = x.Attribute("activeTab")) activeTab = ReadIndex(x, *tab);
     }
@@ -657,6 +758,14 @@ FileRecords ReadXlsxRecords(std::string_view bytes) {
   const std::optional<std::string> rels = ReadPart(zip, relsPart);
   if (!rels) Fail(relsPart + " is missing");
   const std::map<std::string, Relationship> relationships = ReadRelationships(*rels, relsPart);
+  std::vector<std::optional<std::string>> formats;
+  for (const auto& [id, relationship] : relationships) {
+    if (relationship.external || !relationship.type.ends_with("/styles")) continue;
+    const std::string part = ResolveTarget(workbookPart, relationship.target);
+    if (const std::optional<std::string> styles = ReadPart(zip, part))
+      formats = ReadCellFormats(*styles, part);
+    break;
+  }
   std::set<std::string> partsRead;  // so that no part is inflated twice
   for (std::size_t i = 0; i < sheetIds.size(); ++i) {
     const std::string& sheet = records.sheetNames[i];
@@ -677,6 +786,7 @@ FileRecords ReadXlsxRecords(std::string_view bytes) {
     if (std::optional<Consolidation> consolidation = ReadConsolidation(*xml, part, sheet)) {
       records.consolidations.emplace(sheet, std::move(*consolidation));
     }
+    ReadCells(*xml, part, formats, records.cells[sheet]);
   }
   return records;
 }

@@ -60,8 +60,8 @@ Sheet Named(std::string_view name, std::string records = "") {
 // A BIFF8 Workbook stream: globals (BOF, WINDOW1, BOUNDSHEET…, EOF), then
 // each sheet's BOF, records, WINDOW2 and EOF.
 std::string Workbook(const std::vector<Sheet>& sheets, std::optional<unsigned> active = 0,
-                     unsigned version = 0x0600) {
-  std::string stream = Rec(kBof, U16(version) + U16(0x0005) + std::string(12, '\0'));
+                     unsigned version = 0x0600, const std::string& globals = "") {
+  std::string stream = Rec(kBof, U16(version) + U16(0x0005) + std::string(12, '\0')) + globals;
   if (active) stream += Rec(0x003D, std::string(10, '\0') + U16(*active) + std::string(6, '\0'));
   std::vector<std::size_t> positions;
   for (const Sheet& sheet : sheets) {
@@ -82,6 +82,48 @@ std::string Xls(const std::vector<Sheet>& sheets, std::optional<unsigned> active
 }
 
 const std::vector<Sheet> kThreeSheets{Named("Data"), Named("Semestre 1"), Named("Recap")};
+
+// A FORMULA record at row 0 of `column` with XF `xf`: its 8 result bytes,
+// flags, and no formula tokens worth reading.
+std::string Formula(unsigned column, unsigned xf, const std::string& result, unsigned flags = 0) {
+  return Rec(0x0006, U16(0) + U16(column) + U16(xf) + result + U16(flags) + U32(0) + U16(0));
+}
+std::string Special(unsigned type, unsigned value) {
+  return std::string{static_cast<char>(type), 0, static_cast<char>(value), 0, 0, 0, '\xFF', '\xFF'};
+}
+
+TEST(XlsFileTest, ReadsStoredResultsFormatsAndTheDateSystem) {
+  using Kind = office::StoredValue::Kind;
+  // XF 0 General; XF 1 the file's format 164; XF 2 built-in 14.
+  const std::string globals = Rec(0x0022, U16(1)) + Rec(0x041E, U16(164) + U16(11) + Narrow("00000\\-0000")) +
+                              Rec(0x00E0, U16(0) + U16(0)) + Rec(0x00E0, U16(0) + U16(164)) +
+                              Rec(0x00E0, U16(0) + U16(14));
+  const std::string records = Formula(0, 1, "\x00\x00\x00\x00\x00\x00\xF0\x3F"s) +                 // 1.0
+                              Formula(1, 0, Special(0, 0)) + Rec(0x0207, U16(2) + Narrow("ok")) +  // text
+                              Formula(2, 0, Special(1, 1)) +                                       // TRUE
+                              Formula(3, 0, Special(2, 0x07)) +                                    // #DIV/0!
+                              Formula(4, 0, Special(3, 0)) +                                       // ""
+                              Formula(5, 2, "\x00\x00\x00\x00\x00\x00\x00\x40"s, 1) +   // 2.0, volatile
+                              Rec(0x00BE, U16(0) + U16(6) + U16(1) + U16(2) + U16(7));  // G1:H1 blank
+  const office::FileRecords read =
+      ReadXlsRecords(XlsCompoundFile(Workbook({Named("Data", records)}, 0, 0x0600, globals)));
+  EXPECT_TRUE(read.date1904);
+  const auto& cells = read.cells.at("Data");
+  const std::vector<std::tuple<long, Kind, double, std::string, std::optional<std::string>, bool>> expected{
+      {0, Kind::kNumber, 1, "", "00000\\-0000", false}, {1, Kind::kText, 0, "ok", "General", false},
+      {2, Kind::kBoolean, 1, "", "General", false},     {3, Kind::kError, 0, "#DIV/0!", "General", false},
+      {4, Kind::kText, 0, "", "General", false},        {5, Kind::kNumber, 2, "", "m/d/yyyy", true}};
+  for (const auto& [column, kind, number, text, format, recalculated] : expected) {
+    const office::StoredCell& cell = cells.at({0, column});
+    EXPECT_TRUE(cell.formula) << column;
+    EXPECT_EQ(cell.result, (office::StoredValue{kind, number, text})) << column;
+    EXPECT_EQ(cell.numberFormat, format) << column;
+    EXPECT_EQ(cell.recalculated, recalculated) << column;
+  }
+  EXPECT_EQ(cells.at({0, 6}).numberFormat, "00000\\-0000");
+  EXPECT_FALSE(cells.at({0, 7}).formula);
+  EXPECT_EQ(cells.at({0, 7}).numberFormat, "m/d/yyyy");
+}
 
 // Sheet names: compressed Latin-1 or UTF-16 (surrogate pairs too) → UTF-8.
 class XlsSheetNameTest : public testing::TestWithParam<std::pair<std::string, std::string>> {};

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "office/file_records.h"
@@ -46,7 +48,8 @@ std::vector<ZipEntry> Book(const std::vector<std::string>& names, const std::str
     relationships += Relationship("rId" + n, "worksheet", "worksheets/sheet" + n + ".xml");
     entries.push_back(
         {"xl/worksheets/sheet" + n + ".xml",
-         "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/>" +
+         std::string("<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">") +
+             (i < bodies.size() && bodies[i].starts_with("<sheetData>") ? "" : "<sheetData/>") +
              (i < bodies.size() ? bodies[i] : "") + "<pageMargins left=\"1\"/></worksheet>"});
   }
   entries.push_back({"xl/workbook.xml", "<workbook xmlns:r=\"" + std::string(kRelationships) + "\">" + views +
@@ -64,6 +67,44 @@ std::string& Part(std::vector<ZipEntry>& entries, const std::string& name) {
     if (entry.name == name) return entry.data;
   }
   throw std::invalid_argument(name);
+}
+
+// ------------------------------------------------------ cells and formats
+
+TEST(XlsxCells, StoredResultsFormatsAndTheDateSystemAreRead) {
+  using Kind = office::StoredValue::Kind;
+  std::vector<ZipEntry> entries =
+      Book({"Data"}, "",
+           {"<sheetData><row r=\"2\"><c r=\"A2\" s=\"1\"><f>1/3</f><v>0.33333333333333331</v></c>"
+            "<c r=\"B2\" t=\"str\"><f>\"a\"&amp;\"b\"</f><v>a&amp;b</v></c>"
+            "<c r=\"C2\" t=\"b\"><f>1=1</f><v>1</v></c><c r=\"D2\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c>"
+            "<c r=\"E2\" s=\"2\"><v>5</v></c><c s=\"9\"><f t=\"shared\" si=\"0\"/></c></row></sheetData>"});
+  Part(entries, "xl/workbook.xml")
+      .insert(Part(entries, "xl/workbook.xml").find("<sheets>"), "<workbookPr date1904=\"1\"/>");
+  std::string& rels = Part(entries, "xl/_rels/workbook.xml.rels");
+  rels.insert(rels.find("</Relationships>"), Relationship("rIdS", "styles", "styles.xml"));
+  entries.push_back(
+      {"xl/styles.xml",
+       "<styleSheet><numFmts count=\"1\"><numFmt numFmtId=\"164\" "
+       "formatCode=\"[$-409]mmmm\\ d\\,\\ yyyy;@\"/></numFmts><cellXfs count=\"3\">"
+       "<xf numFmtId=\"0\"/><xf numFmtId=\"164\"/><xf numFmtId=\"14\"/></cellXfs></styleSheet>"});
+  const office::FileRecords read = Read(entries);
+  EXPECT_TRUE(read.date1904);
+  const auto& cells = read.cells.at("Data");
+  const std::vector<std::tuple<long, Kind, double, std::string, std::optional<std::string>>> expected{
+      {0, Kind::kNumber, 1.0 / 3, "", "[$-409]mmmm\\ d\\,\\ yyyy;@"},
+      {1, Kind::kText, 0, "a&b", "General"},
+      {2, Kind::kBoolean, 1, "", "General"},
+      {3, Kind::kError, 0, "#DIV/0!", "General"},
+      {5, Kind::kNone, 0, "", std::nullopt}};  // a shared formula's other cell; style 9 is not there
+  for (const auto& [column, kind, number, text, format] : expected) {
+    const office::StoredCell& cell = cells.at({1, column});
+    EXPECT_TRUE(cell.formula) << column;
+    EXPECT_EQ(cell.result, (office::StoredValue{kind, number, text})) << column;
+    EXPECT_EQ(cell.numberFormat, format) << column;
+  }
+  EXPECT_FALSE(cells.at({1, 4}).formula);
+  EXPECT_EQ(cells.at({1, 4}).numberFormat, "m/d/yyyy");
 }
 
 // ------------------------------------------------------------- sheet names
