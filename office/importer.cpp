@@ -25,6 +25,7 @@
 #include <com/sun/star/sheet/GeneralFunction.hpp>
 #include <com/sun/star/sheet/XArrayFormulaRange.hpp>
 #include <com/sun/star/sheet/XArrayFormulaTokens.hpp>
+#include <com/sun/star/sheet/XCalculatable.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/sheet/XCellRangeFormula.hpp>
@@ -1037,8 +1038,14 @@ json ImportWorkbook(const Office& office, const fs::path& file, const ImportOpti
       ReadOdsSheetStates(sheets, allNames, records);
     }
 
+    // Excel's stored results stand for every formula it would not compute
+    // again on opening; those it would (TODAY, RAND …) take a fresh
+    // result, which LibreOffice may not have computed on loading.
     std::map<std::string, std::set<CellPosition>> recalculated;
-    if (kind != FileKind::kOds) recalculated = RecalculatedBySheet(sheets, allNames, records);
+    if (kind != FileKind::kOds) {
+      recalculated = RecalculatedBySheet(sheets, allNames, records);
+      if (!recalculated.empty()) Query<sheet::XCalculatable>(loaded.Component())->calculateAll();
+    }
 
     json document = {{"sheets", json::array()}};
     std::set<std::string> learnerSheets;

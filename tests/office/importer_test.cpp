@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "tests/office/support/workbook_writer.h"
+#include "tests/office/support/xlsx_patch.h"
 #include "tests/support/workbook_document.h"
 
 namespace {
@@ -109,6 +110,62 @@ TEST_F(ImporterTest, HiddenSheetsStayHiddenInEveryFormat) {
     EXPECT_EQ(imported["sheets"][1].value("visible", "visible"), "hidden") << name;
     EXPECT_EQ(imported["sheets"][2].value("visible", "visible"), "hidden") << name;
   }
+}
+
+// An .xlsx as Excel writes one: each formula with the result Excel stored,
+// here chosen unlike what LibreOffice computes, so that the document shows
+// whose it is.
+TEST_F(ImporterTest, FormulasGiveExcelsStoredResultUnlessExcelRecalculatesThem) {
+  const std::string main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+  const std::string relationships = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+  const auto rel = [&](const std::string& id, const std::string& type, const std::string& target) {
+    return "<Relationship Id=\"" + id + "\" Type=\"" + relationships + "/" + type + "\" Target=\"" + target +
+           "\"/>";
+  };
+  const std::string rels =
+      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+  const std::vector<test_support::ZipEntry> entries{
+      {"[Content_Types].xml",
+       "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+       "<Default Extension=\"rels\" "
+       "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+       "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+       "<Override PartName=\"/xl/workbook.xml\" "
+       "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+       "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
+       "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+       "<Override PartName=\"/xl/styles.xml\" "
+       "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/></Types>"},
+      {"_rels/.rels", rels + rel("rId1", "officeDocument", "xl/workbook.xml") + "</Relationships>"},
+      {"xl/workbook.xml",
+       "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + relationships +
+           "\"><sheets><sheet name=\"Data\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+      {"xl/_rels/workbook.xml.rels", rels + rel("rId1", "worksheet", "worksheets/sheet1.xml") +
+                                         rel("rId2", "styles", "styles.xml") + "</Relationships>"},
+      {"xl/styles.xml", "<styleSheet xmlns=\"" + main +
+                            "\"><numFmts count=\"1\"><numFmt numFmtId=\"164\" formatCode=\"00000\\-00000\"/>"
+                            "</numFmts><cellXfs count=\"2\"><xf numFmtId=\"0\"/><xf numFmtId=\"164\" "
+                            "applyNumberFormat=\"1\"/></cellXfs></styleSheet>"},
+      {"xl/worksheets/sheet1.xml",
+       "<worksheet xmlns=\"" + main +
+           "\"><sheetData><row r=\"1\"><c r=\"A1\"><v>2</v></c><c r=\"B1\"><f>A1*2</f><v>5</v></c>"
+           "<c r=\"C1\"><f>TODAY()</f><v>1</v></c><c r=\"D1\"><f>C1+1</f><v>1</v></c>"
+           "<c r=\"E1\" t=\"b\"><f>A1=2</f><v>1</v></c><c r=\"F1\" "
+           "t=\"str\"><f>\"x\"&amp;A1</f><v>Excel</v></c>"
+           "<c r=\"G1\" s=\"1\"><v>123451234</v></c></row></sheetData></worksheet>"},
+  };
+  const auto file = folder_.Path() / "stored.xlsx";
+  std::ofstream(file, std::ios::binary) << test_support::WriteZip(entries);
+  const json cells = office::ImportWorkbook(*office_, file).at("sheets").at(0).at("cells");
+  EXPECT_EQ(cells["B1"]["value"], 5);
+  EXPECT_EQ(cells["E1"]["value"], true);
+  EXPECT_EQ(cells["F1"]["value"], "Excel");
+  // TODAY() and what depends on it: computed anew (LibreOffice shows them
+  // as dates), not the stored 1.
+  const std::string today = cells["C1"]["value"].value("date", "");
+  EXPECT_GE(today, "2026-12-08");
+  EXPECT_GT(cells["D1"]["value"].value("date", ""), today);
+  EXPECT_EQ(cells["G1"]["numberFormat"], "00000\\-00000");
 }
 
 TEST_F(ImporterTest, AFileKeepingLibreOfficeBusyTooLongStopsItAndTheNextOfficeGoesOn) {
