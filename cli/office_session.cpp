@@ -1,5 +1,6 @@
 #include "cli/office_session.h"
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -30,8 +31,14 @@ nlohmann::json OfficeSession::Import(const fs::path& file, const office::ImportO
       throw Refusal(error.what());
     }
   }
+  office::ImportOptions told = options;
+  if (!told.warn) {
+    told.warn = [&file](const std::string& message) {
+      std::fprintf(stderr, "r58267: warning: '%s': %s\n", file.string().c_str(), message.c_str());
+    };
+  }
   try {
-    return office::ImportWorkbook(*office_, file, options);
+    return office::ImportWorkbook(*office_, file, told);
   } catch (const office::OfficeError& error) {
     office_.reset();  // stopped and reaped; the next file starts a new one
     throw office::ImportError(error.what());
@@ -39,8 +46,19 @@ nlohmann::json OfficeSession::Import(const fs::path& file, const office::ImportO
 }
 
 Workbook OfficeSession::Prepare(const fs::path& file) {
-  if (KindOf(file) == office::FileKind::kDocument) return {file, std::nullopt};
-  return {file, Import(file).dump()};
+  if (KindOf(file) != office::FileKind::kDocument) return {file, Import(file).dump()};
+  // A workbook document is a JSON object; a file that cannot be one (a
+  // .docx, a zip, an image) is refused as `import` refuses it.
+  std::ifstream in(file, std::ios::binary);
+  std::string head(64, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  std::size_t at = head.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  while (at < head.size() && (head[at] == ' ' || head[at] == '\t' || head[at] == '\r' || head[at] == '\n'))
+    ++at;
+  if (at < head.size() && head[at] != '{')
+    throw office::ImportError("'" + file.string() + "' is not an .xls, .xlsx or .ods workbook");
+  return {file, std::nullopt};
 }
 
 }  // namespace cli

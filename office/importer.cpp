@@ -91,6 +91,9 @@ using rtl::OUString;
 
 namespace {
 
+// Excel 2003's sheet: 256 columns (IV), 65,536 rows.
+constexpr sal_Int32 kExcel2003Columns = 256;
+constexpr sal_Int32 kExcel2003Rows = 65536;
 // Read at most this much of a file to tell what it is.
 constexpr std::size_t kMaxWorkbookBytes = std::size_t{64} << 20U;
 // What a sheet protected with an unknown password keeps: no check ever
@@ -297,6 +300,9 @@ class SheetReader {
               NumberFormatCache& formats, const FileFacts& facts)
       : sheet_(sheet), index_(index), formulas_(formulas), formats_(formats), facts_(facts) {}
 
+  // The first cell left out as beyond Excel 2003's sheet, by rows.
+  [[nodiscard]] const std::optional<std::string>& FirstDropped() const { return firstDropped_; }
+
   void Read(json& out) {
     const Reference<sheet::XSheetCellCursor> cursor = sheet_->createCursor();
     const Reference<sheet::XUsedAreaCursor> used(cursor, UNO_QUERY_THROW);
@@ -321,6 +327,11 @@ class SheetReader {
         const sal_Int32 column = left_ + c;
         const std::string text = Utf8(texts[r][c]);
         if (text.empty() || inArray.contains({row, column})) continue;
+        // Excel 2003 opens such a file without the cells beyond its sheet.
+        if (row >= kExcel2003Rows || column >= kExcel2003Columns) {
+          if (!firstDropped_) firstDropped_ = A1(row, column);
+          continue;
+        }
         if (text.starts_with("{=")) {
           arrays.push_back(ReadArray(row, column, values, inArray));
         } else if (text.starts_with("=MULTIPLE.OPERATIONS(") || text.starts_with("=TABLE(")) {
@@ -598,6 +609,7 @@ class SheetReader {
   const ExcelFormulas& formulas_;
   NumberFormatCache& formats_;
   const FileFacts& facts_;
+  std::optional<std::string> firstDropped_;
   sal_Int32 top_ = 0;
   sal_Int32 left_ = 0;
   std::vector<std::pair<css::table::CellRangeAddress, sal_Int32>> formatRanges_;
@@ -1072,7 +1084,13 @@ json ImportWorkbook(const Office& office, const fs::path& file, const ImportOpti
           facts.cells = &cells->second;
         facts.recalculated = std::move(recalculated[allNames[i]]);
       }
-      SheetReader(sheet, i, formulas, formats, facts).Read(out);
+      SheetReader reader(sheet, i, formulas, formats, facts);
+      reader.Read(out);
+      if (reader.FirstDropped() && options.warn) {
+        options.warn("sheet \"" + allNames[i] + "\": cell " + *reader.FirstDropped() +
+                     " and any others beyond Excel 2003's 256 columns and 65,536 rows are left out, as Excel "
+                     "2003 leaves them out");
+      }
       ReadShapes(sheet, out);
       ReadPivotTables(sheet, loaded.Document(), allNames, out);
       ReadScenarios(sheet, out);

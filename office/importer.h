@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
@@ -36,6 +37,9 @@ struct ImportOptions {
   // A file that keeps LibreOffice busy longer is given up, and LibreOffice
   // is stopped (OfficeError).
   std::chrono::milliseconds timeout{120'000};
+  // Told what the document leaves out of the file (cells beyond Excel
+  // 2003's sheet); nothing is told when empty.
+  std::function<void(const std::string&)> warn{};
 };
 
 // Reads the file through office (loaded hidden, macros off) and returns

@@ -112,10 +112,9 @@ TEST_F(ImporterTest, HiddenSheetsStayHiddenInEveryFormat) {
   }
 }
 
-// An .xlsx as Excel writes one: each formula with the result Excel stored,
-// here chosen unlike what LibreOffice computes, so that the document shows
-// whose it is.
-TEST_F(ImporterTest, FormulasGiveExcelsStoredResultUnlessExcelRecalculatesThem) {
+// An .xlsx as Excel writes one, one sheet "Data" with these <row>s; style
+// 1 is the number format 00000\-00000.
+void WriteXlsx(const std::filesystem::path& file, const std::string& rows) {
   const std::string main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
   const std::string relationships = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
   const auto rel = [&](const std::string& id, const std::string& type, const std::string& target) {
@@ -147,15 +146,21 @@ TEST_F(ImporterTest, FormulasGiveExcelsStoredResultUnlessExcelRecalculatesThem) 
                             "</numFmts><cellXfs count=\"2\"><xf numFmtId=\"0\"/><xf numFmtId=\"164\" "
                             "applyNumberFormat=\"1\"/></cellXfs></styleSheet>"},
       {"xl/worksheets/sheet1.xml",
-       "<worksheet xmlns=\"" + main +
-           "\"><sheetData><row r=\"1\"><c r=\"A1\"><v>2</v></c><c r=\"B1\"><f>A1*2</f><v>5</v></c>"
-           "<c r=\"C1\"><f>TODAY()</f><v>1</v></c><c r=\"D1\"><f>C1+1</f><v>1</v></c>"
-           "<c r=\"E1\" t=\"b\"><f>A1=2</f><v>1</v></c><c r=\"F1\" "
-           "t=\"str\"><f>\"x\"&amp;A1</f><v>Excel</v></c>"
-           "<c r=\"G1\" s=\"1\"><v>123451234</v></c></row></sheetData></worksheet>"},
+       "<worksheet xmlns=\"" + main + "\"><sheetData>" + rows + "</sheetData></worksheet>"},
   };
-  const auto file = folder_.Path() / "stored.xlsx";
   std::ofstream(file, std::ios::binary) << test_support::WriteZip(entries);
+}
+
+// Each formula with the result Excel stored, here chosen unlike what
+// LibreOffice computes, so that the document shows whose it is.
+TEST_F(ImporterTest, FormulasGiveExcelsStoredResultUnlessExcelRecalculatesThem) {
+  const auto file = folder_.Path() / "stored.xlsx";
+  WriteXlsx(
+      file,
+      "<row r=\"1\"><c r=\"A1\"><v>2</v></c><c r=\"B1\"><f>A1*2</f><v>5</v></c>"
+      "<c r=\"C1\"><f>TODAY()</f><v>1</v></c><c r=\"D1\"><f>C1+1</f><v>1</v></c>"
+      "<c r=\"E1\" t=\"b\"><f>A1=2</f><v>1</v></c><c r=\"F1\" t=\"str\"><f>\"x\"&amp;A1</f><v>Excel</v></c>"
+      "<c r=\"G1\" s=\"1\"><v>123451234</v></c></row>");
   const json cells = office::ImportWorkbook(*office_, file).at("sheets").at(0).at("cells");
   EXPECT_EQ(cells["B1"]["value"], 5);
   EXPECT_EQ(cells["E1"]["value"], true);
@@ -166,6 +171,23 @@ TEST_F(ImporterTest, FormulasGiveExcelsStoredResultUnlessExcelRecalculatesThem) 
   EXPECT_GE(today, "2026-12-08");
   EXPECT_GT(cells["D1"]["value"].value("date", ""), today);
   EXPECT_EQ(cells["G1"]["numberFormat"], "00000\\-00000");
+}
+
+// Excel 2003 opens an .xlsx without what lies beyond its 256 columns and
+// 65,536 rows; the importer says which cell went first.
+TEST_F(ImporterTest, CellsBeyondExcel2003sSheetAreLeftOutWithAWarning) {
+  const auto file = folder_.Path() / "wide.xlsx";
+  WriteXlsx(file,
+            "<row r=\"1\"><c r=\"IV1\"><v>1</v></c><c r=\"IW1\"><v>2</v></c></row>"
+            "<row r=\"65536\"><c r=\"A65536\"><v>3</v></c></row><row r=\"65537\"><c "
+            "r=\"A65537\"><v>4</v></c></row>");
+  std::vector<std::string> warnings;
+  office::ImportOptions options;
+  options.warn = [&](const std::string& message) { warnings.push_back(message); };
+  const json cells = office::ImportWorkbook(*office_, file, options).at("sheets").at(0).at("cells");
+  EXPECT_EQ(cells, (json{{"IV1", 1}, {"A65536", 3}}));
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("cell IW1 and any others"), std::string::npos) << warnings[0];
 }
 
 TEST_F(ImporterTest, AFileKeepingLibreOfficeBusyTooLongStopsItAndTheNextOfficeGoesOn) {

@@ -66,6 +66,13 @@ status=$?
 check check-broken $? "exit $status: $out"
 
 # batch: one row per learner, the unreadable one reported and the batch goes on.
+# Files of no workbook format (a word processor's zip, a zip naming its
+# parts with backslashes) are refused as import refuses them.
+printf 'PK\003\004....word/document.xml' >"$scratch/letter.docx"
+printf 'PK\003\004....xl\\workbook.xml' >"$scratch/backslashes.xlsx"
+out=$("$r58267" batch 705 "$scratch/letter.docx" "$scratch/backslashes.xlsx" 2>/dev/null)
+[ "$(grep -c "is not an .xls, .xlsx or .ods workbook" <<<"$out")" -eq 2 ]
+check batch-not-a-workbook $? "$out"
 out=$("$r58267" batch 705 "$scratch/table.xls" "$scratch/broken.xls" "$samples/705/solved.json" 2>"$scratch/summary")
 status=$?
 [ $status -eq 2 ] && [ "$(wc -l <<<"$out")" -eq 4 ] && grep -q '^file,passed,cause,explanation,error$' <<<"$out" &&
