@@ -73,6 +73,8 @@ struct FileRecords {
   // The 1904 date system (Excel for the Mac's default): serial 0 is
   // 1904-01-01.
   bool date1904 = false;
+  // An Excel 5.0/95 workbook (BIFF5, a Book stream).
+  bool excel95 = false;
   // Every cell the file records, by sheet name.
   std::map<std::string, std::map<CellPosition, StoredCell>> cells;
 };
@@ -81,7 +83,8 @@ struct FileRecords {
 // (English), "" for an id without one.
 [[nodiscard]] std::string_view BuiltInNumberFormat(unsigned id);
 
-// bytes: a whole .xls (BIFF8 in an OLE2 compound file).
+// bytes: a whole .xls (BIFF8, or Excel 5.0/95's BIFF5, in an OLE2
+// compound file).
 [[nodiscard]] FileRecords ReadXlsRecords(std::string_view bytes);
 // bytes: a whole .xlsx (Office Open XML in a zip archive).
 [[nodiscard]] FileRecords ReadXlsxRecords(std::string_view bytes);

@@ -148,13 +148,13 @@ css::beans::PropertyValue Property(const char* name, const Any& value) {
 // The document, closed when the reading ends.
 class LoadedDocument {
  public:
-  LoadedDocument(const Office& office, const fs::path& file, FileKind kind) {
+  LoadedDocument(const Office& office, const fs::path& file, FileKind kind, bool excel95) {
     OUString url;
     if (osl::FileBase::getFileURLFromSystemPath(U(fs::absolute(file).string()), url) !=
         osl::FileBase::E_None) {
       throw ImportError("cannot name '" + file.string() + "' for LibreOffice");
     }
-    const char* filter = kind == FileKind::kXls    ? "MS Excel 97"
+    const char* filter = kind == FileKind::kXls    ? (excel95 ? "MS Excel 95" : "MS Excel 97")
                          : kind == FileKind::kXlsx ? "Calc MS Excel 2007 XML"
                                                    : "calc8";
     const css::beans::PropertyValue properties[] = {
@@ -1033,7 +1033,7 @@ json ImportWorkbook(const Office& office, const fs::path& file, const ImportOpti
   FileRecords records = ReadRecords(kind, bytes, file);
   Watchdog watchdog(office, options.timeout);
   try {
-    const LoadedDocument loaded(office, file, kind);
+    const LoadedDocument loaded(office, file, kind, records.excel95);
     const ExcelFormulas formulas(loaded.Component());
     NumberFormatCache formats(loaded.Component());
     const Reference<css::container::XIndexAccess> sheets(loaded.Document()->getSheets(), UNO_QUERY_THROW);

@@ -10,6 +10,8 @@
 // sector index, chain and length checked against the bytes at hand: a
 // malformed file throws FileFormatError, never reads out of bounds, never
 // loops and never allocates more than the file can hold.
+#include <iconv.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -53,6 +55,44 @@ std::string Utf8(std::u16string_view text) {
   return out;
 }
 
+// The characters of an Excel 5.0/95 string, 8-bit in the workbook's code
+// page (its CODEPAGE record; Windows Latin 1 by default). iconv knows the
+// code pages by "CP" and the number; one it does not know is read as
+// Latin 1.
+std::u16string FromCodePage(std::string_view bytes, std::uint16_t codePage) {
+  std::u16string text;
+  if (codePage != 1252 && codePage != 367) {
+    const std::string name = codePage == 10000 ? "MACINTOSH" : "CP" + std::to_string(codePage);
+    const iconv_t converter = iconv_open("UTF-16LE", name.c_str());
+    if (converter != reinterpret_cast<iconv_t>(-1)) {
+      std::string in(bytes);
+      std::string out(bytes.size() * 4 + 4, '\0');
+      char* inAt = in.data();
+      char* outAt = out.data();
+      std::size_t inLeft = in.size();
+      std::size_t outLeft = out.size();
+      const std::size_t done = iconv(converter, &inAt, &inLeft, &outAt, &outLeft);
+      iconv_close(converter);
+      if (done != static_cast<std::size_t>(-1)) {
+        for (std::size_t i = 0; i + 1 < out.size() - outLeft; i += 2)
+          text += static_cast<char16_t>(Le16(out, i));
+        return text;
+      }
+      text.clear();
+    }
+  }
+  // Windows Latin 1's 0x80-0x9F differ from Latin 1's control characters.
+  static constexpr std::array<char16_t, 32> kWindows1252{
+      0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    text += byte >= 0x80 && byte < 0xA0 ? kWindows1252[byte - 0x80] : static_cast<char16_t>(byte);
+  }
+  return text;
+}
+
 // ---------------------------------------------------------------------------
 // Compound file
 
@@ -80,8 +120,10 @@ class CompoundFile {
  public:
   explicit CompoundFile(std::string_view file);
 
-  // The stream `name` directly under the root storage.
+  // The stream `name` directly under the root storage (names compare
+  // without regard to case).
   [[nodiscard]] std::string Stream(std::u16string_view name) const;
+  [[nodiscard]] bool Has(std::u16string_view name) const;
 
  private:
   // The sectors of the chain from `start`, following `table`: `count`
@@ -97,6 +139,7 @@ class CompoundFile {
                                         const std::string& what) const;
   void ReadFat();
   void ReadDirectory();
+  [[nodiscard]] const DirectoryEntry* Find(std::u16string_view name) const;
 
   std::string_view file_;
   std::size_t sectorSize_ = 512;
@@ -222,7 +265,9 @@ bool SameName(std::u16string_view a, std::u16string_view b) {
                                             [&](char16_t x, char16_t y) { return upper(x) == upper(y); });
 }
 
-std::string CompoundFile::Stream(std::u16string_view name) const {
+bool CompoundFile::Has(std::u16string_view name) const { return Find(name) != nullptr; }
+
+const DirectoryEntry* CompoundFile::Find(std::u16string_view name) const {
   // The children of a storage form a binary tree through left and right.
   const DirectoryEntry* found = nullptr;
   std::vector<bool> seen(entries_.size(), false);
@@ -238,8 +283,13 @@ std::string CompoundFile::Stream(std::u16string_view name) const {
     pending.push_back(entry.left);
     pending.push_back(entry.right);
   }
+  return found;
+}
+
+std::string CompoundFile::Stream(std::u16string_view name) const {
+  const DirectoryEntry* found = Find(name);
   const std::string what = Utf8(name) + " stream";
-  if (found == nullptr) Fail("no " + what + " (not an Excel 97-2003 workbook)");
+  if (found == nullptr) Fail("no " + what + " (not an Excel workbook)");
   if (found->size >= kMiniStreamCutoff) return ReadRegular(found->start, found->size, what);
 
   // A small stream: 64-byte sectors of the mini stream (the root entry's
@@ -289,14 +339,24 @@ constexpr std::array<std::uint16_t, 7> kCellRecords{
     0x0203 /* NUMBER */, 0x027E /* RK */, 0x00FD /* LABELSST */, 0x0204 /* LABEL */, 0x0205 /* BOOLERR */,
     0x0201 /* BLANK */,  0x00D6 /* RSTRING */};
 constexpr std::uint16_t kBiff8 = 0x0600;
+constexpr std::uint16_t kBiff5 = 0x0500;
+constexpr std::uint16_t kCodePage = 0x0042;
 constexpr std::uint16_t kGlobalsSubstream = 0x0005;
 
 // One record with the CONTINUE records after it: the body in fragments,
 // read as one. A string whose characters run into the next fragment starts
 // there again with a flags byte (compressed or UTF-16).
+// How the stream writes its strings: BIFF8 with a flags byte (8-bit or
+// UTF-16), or Excel 5.0/95's 8-bit characters in a code page.
+struct StringForm {
+  bool biff5 = false;
+  std::uint16_t codePage = 1252;
+};
+
 class Record {
  public:
-  Record(std::uint16_t type, std::size_t offset) : type_(type), offset_(offset) {}
+  Record(std::uint16_t type, std::size_t offset, const StringForm& form)
+      : type_(type), offset_(offset), form_(&form) {}
 
   [[nodiscard]] std::uint16_t Type() const { return type_; }
   void AddFragment(std::string_view body) { fragments_.push_back(body); }
@@ -328,6 +388,11 @@ class Record {
   // `count` characters after a flags byte whose bit 0 means UTF-16LE
   // rather than 8-bit Latin-1 (XLUnicodeStringNoCch).
   std::u16string Characters(std::size_t count) {
+    if (form_->biff5) {
+      std::string bytes;
+      for (std::size_t i = 0; i < count; ++i) bytes += static_cast<char>(U8());
+      return FromCodePage(bytes, form_->codePage);
+    }
     bool wide = (U8() & 1) != 0;
     std::u16string text;
     while (text.size() < count) {
@@ -348,6 +413,8 @@ class Record {
   }
   std::u16string ShortString() { return Characters(U8()); }  // ShortXLUnicodeString
   std::u16string String() { return Characters(U16()); }      // XLUnicodeString
+  // A FORMAT record's text: a short string in Excel 5.0/95.
+  std::u16string FormatString() { return form_->biff5 ? ShortString() : String(); }
 
  private:
   [[nodiscard]] std::string_view Fragment() const { return fragments_[index_]; }
@@ -366,6 +433,7 @@ class Record {
 
   std::uint16_t type_;
   std::size_t offset_;
+  const StringForm* form_;
   std::vector<std::string_view> fragments_;
   std::size_t index_ = 0;
   std::size_t at_ = 0;
@@ -374,12 +442,13 @@ class Record {
 // The records of the Workbook stream from a position on.
 class RecordReader {
  public:
-  RecordReader(std::string_view stream, std::size_t at) : stream_(stream), at_(at) {}
+  RecordReader(std::string_view stream, std::size_t at, const StringForm& form)
+      : stream_(stream), at_(at), form_(&form) {}
 
   [[nodiscard]] std::size_t Position() const { return at_; }
 
   Record Next() {
-    Record record(Header(), at_);
+    Record record(Header(), at_, *form_);
     record.AddFragment(Body());
     while (stream_.size() - at_ >= 4 && Le16(stream_, at_) == kContinue) {
       (void)Header();
@@ -405,6 +474,7 @@ class RecordReader {
 
   std::string_view stream_;
   std::size_t at_;
+  const StringForm* form_;
   std::uint16_t length_ = 0;
 };
 
@@ -602,8 +672,8 @@ void ReadFormulaResult(Record& record, StoredCell& cell, bool& stringFollows) {
 // A sheet substream, BOF to EOF; charts embedded in it are substreams of
 // their own, nested. Returns the position after its EOF.
 std::size_t ReadSheet(std::string_view stream, const SheetEntry& sheet, const Formats& formats,
-                      FileRecords& records) {
-  RecordReader reader(stream, sheet.position);
+                      const StringForm& form, FileRecords& records) {
+  RecordReader reader(stream, sheet.position, form);
   if (reader.Next().Type() != kBof) Fail("sheet \"" + sheet.name + "\" does not start with a BOF record");
   std::optional<Consolidation> consolidation;
   std::map<CellPosition, StoredCell>& cells = records.cells[sheet.name];
@@ -658,14 +728,24 @@ std::size_t ReadSheet(std::string_view stream, const SheetEntry& sheet, const Fo
 }  // namespace
 
 FileRecords ReadXlsRecords(std::string_view bytes) {
-  const std::string stream = CompoundFile(bytes).Stream(u"Workbook");
-  RecordReader reader(stream, 0);
+  // Excel 97-2003 writes a Workbook stream; Excel 5.0/95 a Book stream
+  // (a file of both kept for Excel 5.0 users has both: the Workbook is
+  // the newer).
+  const CompoundFile file(bytes);
+  StringForm form;
+  form.biff5 = !file.Has(u"Workbook") && file.Has(u"Book");
+  const std::string stream = file.Stream(form.biff5 ? u"Book" : u"Workbook");
+  RecordReader reader(stream, 0, form);
   Record bof = reader.Next();
   if (bof.Type() != kBof) Fail("the Workbook stream does not start with a BOF record");
-  if (bof.U16() != kBiff8) Fail("not a BIFF8 (Excel 97-2003) workbook");
+  const std::uint16_t version = bof.U16();
+  if (version != (form.biff5 ? kBiff5 : kBiff8)) {
+    Fail(form.biff5 ? "not an Excel 5.0/95 workbook (BIFF5)" : "not a BIFF8 (Excel 97-2003) workbook");
+  }
   if (bof.U16() != kGlobalsSubstream) Fail("the Workbook stream does not start with the workbook globals");
 
   FileRecords records;
+  records.excel95 = form.biff5;
   std::vector<SheetEntry> sheets;
   std::optional<std::uint16_t> activeTab;
   Formats formats;
@@ -675,12 +755,14 @@ FileRecords ReadXlsRecords(std::string_view bytes) {
     if (record.Type() == kFilePass) Fail("the workbook is encrypted");
     if (record.Type() == kFormat) {
       const std::uint16_t id = record.U16();
-      formats.byId[id] = Utf8(record.String());
+      formats.byId[id] = Utf8(record.FormatString());
     } else if (record.Type() == kXf) {
       (void)record.U16();  // font
       formats.ofXf.push_back(record.U16());
     } else if (record.Type() == kDateMode) {
       records.date1904 = record.U16() != 0;
+    } else if (record.Type() == kCodePage) {
+      form.codePage = record.U16();
     }
     if (record.Type() == kBoundSheet) {
       const std::uint32_t position = record.U32();
@@ -711,7 +793,7 @@ FileRecords ReadXlsRecords(std::string_view bytes) {
       Fail("sheet \"" + sheet->name + "\" starts past the end of the Workbook stream");
     if (sheet->position < end)
       Fail("sheet \"" + sheet->name + "\" overlaps another part of the Workbook stream");
-    end = ReadSheet(stream, *sheet, formats, records);
+    end = ReadSheet(stream, *sheet, formats, form, records);
   }
   return records;
 }

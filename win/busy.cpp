@@ -1,7 +1,6 @@
 #include "win/busy.h"
 
 #include <algorithm>
-#include <atomic>
 #include <mutex>
 #include <new>
 #include <utility>
@@ -46,29 +45,9 @@ BusyBudget* SetCurrentBudget(BusyBudget* budget) {
 // Retries rejected calls within the member's budget; incoming calls and
 // messages that arrive during an outgoing call are the host's business,
 // so they go to the host's filter, or get COM's default answers.
-class RetryFilter final : public IMessageFilter {
+class RetryFilter final : public SingleInterface<IMessageFilter> {
  public:
   explicit RetryFilter(BusyBudget& budget) : budget_(&budget) {}
-  RetryFilter(const RetryFilter&) = delete;
-  RetryFilter& operator=(const RetryFilter&) = delete;
-  virtual ~RetryFilter() = default;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (iid != IID_IUnknown && iid != IID_IMessageFilter) {
-      *object = nullptr;
-      return E_NOINTERFACE;
-    }
-    *object = static_cast<IMessageFilter*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
   void SetHost(ComPtr<IMessageFilter> host) { host_ = std::move(host); }
   // The scope ended: whoever still holds the filter gets no more retries.
   void Detach() {
@@ -90,7 +69,6 @@ class RetryFilter final : public IMessageFilter {
   }
 
  private:
-  std::atomic<ULONG> references_{1};
   BusyBudget* budget_;
   ComPtr<IMessageFilter> host_;
 };

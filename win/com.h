@@ -10,6 +10,7 @@
 #include <oleauto.h>
 // clang-format on
 
+#include <atomic>
 #include <cstddef>
 #include <utility>
 #include <vector>
@@ -192,6 +193,40 @@ class ExcepInfo {
 
  private:
   EXCEPINFO e_{};
+};
+
+// IUnknown of a heap object that implements the one interface
+// `Interface`: a new object holds one reference, the last Release deletes
+// it.
+template <class Interface>
+class SingleInterface : public Interface {
+ public:
+  SingleInterface(const SingleInterface&) = delete;
+  SingleInterface& operator=(const SingleInterface&) = delete;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (iid != IID_IUnknown && iid != __uuidof(Interface)) {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    *object = static_cast<Interface*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ protected:
+  SingleInterface() = default;
+  virtual ~SingleInterface() = default;
+
+ private:
+  std::atomic<ULONG> references_{1};
 };
 
 // Holds COM initialised on this thread for its lifetime.

@@ -65,30 +65,11 @@ struct BusyState {
   }
 };
 
-class BusyFilter final : public IMessageFilter {
+class BusyFilter final : public win::SingleInterface<IMessageFilter> {
  public:
   BusyFilter(std::shared_ptr<const BusyState> busy, IUnknown* control)
       : busy_(std::move(busy)), control_(control) {}
-  BusyFilter(const BusyFilter&) = delete;
-  BusyFilter& operator=(const BusyFilter&) = delete;
-  virtual ~BusyFilter() = default;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (iid != IID_IUnknown && iid != IID_IMessageFilter) {
-      *object = nullptr;
-      return E_NOINTERFACE;
-    }
-    *object = static_cast<IMessageFilter*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
   DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD /*type*/, HTASK /*caller*/, DWORD /*ticks*/,
                                              LPINTERFACEINFO info) override {
     // Only automation calls are refused: reference counting and interface
@@ -104,7 +85,6 @@ class BusyFilter final : public IMessageFilter {
   }
 
  private:
-  ULONG references_ = 1;
   std::shared_ptr<const BusyState> busy_;
   IUnknown* control_;
 };

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Workbooks made by Excel itself, not by LibreOffice or by us: the example
 # files of Debian's r-cran-readxl package, each saved by Excel both as .xls
-# and as .xlsx, and those of libspreadsheet-parseexcel-perl (Excel 97, one
-# in the 1904 date system, one of number formats). Each must import; the
+# and as .xlsx, and those of libspreadsheet-parseexcel-perl (Excel 97 and
+# Excel 95, Japanese texts, the 1904 date system, number formats). Each must import; the
 # two formats of one workbook must give the same sheets and cells (their
 # active sheets may differ: datasets.xls was saved on its second sheet);
 # number formats come out as Excel stored them; every value and format
@@ -45,7 +45,7 @@ check type-me-date-time-format $? "$(grep numberFormat type-me.xls.json)"
 # its drawing relationship points at a part that is not there).
 for workbook in package/usr/lib/R/site-library/readxl/extdata/*.xls \
                 package/usr/lib/R/site-library/readxl/extdata/{clippy,deaths,geometry,type-me}.xlsx \
-                package/usr/share/doc/libspreadsheet-parseexcel-perl/examples/sample/Excel/{Test97,Test97J,Test1904,FmtTest,Rich,oem,AuthorK}.xls; do
+                package/usr/share/doc/libspreadsheet-parseexcel-perl/examples/sample/Excel/*.xls; do
   name=$(basename "$workbook")
   if "$r58267" import "$workbook" >"$name.oracle.json" 2>"$name.err"; then
     /usr/bin/python3 "$oracle" "$workbook" "$name.oracle.json" >"$name.oracle" 2>&1

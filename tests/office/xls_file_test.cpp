@@ -92,6 +92,27 @@ std::string Special(unsigned type, unsigned value) {
   return std::string{static_cast<char>(type), 0, static_cast<char>(value), 0, 0, 0, '\xFF', '\xFF'};
 }
 
+// An Excel 5.0/95 file: the stream "Book" (any case), BIFF5, 8-bit strings
+// without flags in the CODEPAGE's code page.
+TEST(XlsFileTest, ReadsExcel95WorkbooksInTheirCodePage) {
+  const std::string globals =
+      Rec(0x0042, U16(1251)) + Rec(0x041E, U16(164) + "\x04" + "0\\-0"s) + Rec(0x00E0, U16(0) + U16(164));
+  const std::string text = Formula(0, 0, Special(0, 0)) + Rec(0x0207, U16(2) + "\xC4\xE0"s);
+  const Sheet sheet{"\x06\xC4\xE0\xED\xED\xFB\xE5"s, text};
+  std::string file = XlsCompoundFile(Workbook({sheet}, 0, 0x0500, globals));
+  const std::string name("W\0o\0r\0k\0b\0o\0o\0k\0", 16);
+  const std::size_t at = file.find(name);
+  ASSERT_NE(at, std::string::npos);
+  file.replace(at, 16, std::string("B\0O\0o\0K\0\0\0\0\0\0\0\0\0", 16));
+  file.replace(at + 0x40, 2, U16(10));
+  const office::FileRecords read = ReadXlsRecords(file);
+  EXPECT_TRUE(read.excel95);
+  ASSERT_EQ(read.sheetNames, std::vector<std::string>{"Данные"});
+  const office::StoredCell& cell = read.cells.at("Данные").at({0, 0});
+  EXPECT_EQ(cell.result.text, "Да");
+  EXPECT_EQ(cell.numberFormat, "0\\-0");
+}
+
 TEST(XlsFileTest, ReadsStoredResultsFormatsAndTheDateSystem) {
   using Kind = office::StoredValue::Kind;
   // XF 0 General; XF 1 the file's format 164; XF 2 built-in 14.
