@@ -25,6 +25,7 @@
 
 #include "office/file_records.h"
 #include "office/utf8.h"
+#include "office/xls_crypt.h"
 
 namespace office {
 namespace {
@@ -734,7 +735,8 @@ FileRecords ReadXlsRecords(std::string_view bytes) {
   const CompoundFile file(bytes);
   StringForm form;
   form.biff5 = !file.Has(u"Workbook") && file.Has(u"Book");
-  const std::string stream = file.Stream(form.biff5 ? u"Book" : u"Workbook");
+  const std::string stream =
+      DecryptWorkbookStream(file.Stream(form.biff5 ? u"Book" : u"Workbook"), u"VelvetSweatshop");
   RecordReader reader(stream, 0, form);
   Record bof = reader.Next();
   if (bof.Type() != kBof) Fail("the Workbook stream does not start with a BOF record");
@@ -752,7 +754,7 @@ FileRecords ReadXlsRecords(std::string_view bytes) {
   for (;;) {
     Record record = reader.Next();
     if (record.Type() == kEof) break;
-    if (record.Type() == kFilePass) Fail("the workbook is encrypted");
+    if (record.Type() == kFilePass) continue;  // decrypted already
     if (record.Type() == kFormat) {
       const std::uint16_t id = record.U16();
       formats.byId[id] = Utf8(record.FormatString());

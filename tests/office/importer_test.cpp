@@ -190,6 +190,28 @@ TEST_F(ImporterTest, CellsBeyondExcel2003sSheetAreLeftOutWithAWarning) {
   EXPECT_NE(warnings[0].find("cell IW1 and any others"), std::string::npos) << warnings[0];
 }
 
+// Excel opens without asking an .xls encrypted with its default password;
+// one with a password of the user's own is refused, saying why.
+TEST_F(ImporterTest, AnXlsEncryptedWithTheDefaultPasswordIsReadAnotherIsRefused) {
+  const json document = {
+      {"sheets", {{{"name", "Data"}, {"cells", {{"A1", 1}, {"B1", {{"formula", "=A1*2"}}}}}}}}};
+  const auto open = folder_.Path() / "default.xls";
+  test_support::WriteWorkbook(*office_, document, open, test_support::WorkbookFormat::kXls,
+                              "VelvetSweatshop");
+  const json cells = office::ImportWorkbook(*office_, open).at("sheets").at(0).at("cells");
+  EXPECT_EQ(cells["A1"], 1);
+  EXPECT_EQ(cells["B1"], (json{{"formula", "=A1*2"}, {"value", 2}}));
+  const auto closed = folder_.Path() / "secret.xls";
+  test_support::WriteWorkbook(*office_, document, closed, test_support::WorkbookFormat::kXls, "secret");
+  try {
+    (void)office::ImportWorkbook(*office_, closed);
+    ADD_FAILURE() << "a workbook with a password of its own was read";
+  } catch (const office::ImportError& error) {
+    EXPECT_NE(std::string(error.what()).find("protected by a password to open"), std::string::npos)
+        << error.what();
+  }
+}
+
 TEST_F(ImporterTest, AFileKeepingLibreOfficeBusyTooLongStopsItAndTheNextOfficeGoesOn) {
   const auto file = Protected("");
   office::ImportOptions hasty;

@@ -383,8 +383,15 @@ const std::vector<Hostile> kHostile{
     {"NoFinalEof", "truncated", [] { return WorkbookStreamEnd(""); }},
     {"EmptyStream", "truncated", [] { return XlsCompoundFile(""); }},
     {"Biff5", "BIFF8", [] { return XlsCompoundFile(Workbook(kThreeSheets, 0, 0x0500)); }},
-    {"Encrypted", "encrypted",
+    {"EncryptionTruncated", "FILEPASS",
      [] { return XlsCompoundFile(Rec(kBof, U16(0x0600) + U16(5)) + Rec(0x002F, U16(1))); }},
+    {"EncryptedWithAPasswordOfItsOwn", "password to open",
+     [] {
+       return XlsCompoundFile(Rec(kBof, U16(0x0600) + U16(5)) +
+                              Rec(0x002F, U16(1) + U16(1) + U16(1) + std::string(48, '\x5A')));
+     }},
+    {"EncryptedByXor", "XOR",
+     [] { return XlsCompoundFile(Rec(kBof, U16(0x0600) + U16(5)) + Rec(0x002F, U16(0) + U32(0))); }},
     {"SheetPastTheEnd", "past the end", [] { return Globals(9999); }},
     {"SheetInsideGlobals", "overlaps", [] { return Globals(0); }},
     {"UnknownFunction", "consolidation function", [] { return Xls({Named("Recap", DCon(11, 0, 0, 0))}); }},

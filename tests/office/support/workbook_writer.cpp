@@ -314,17 +314,21 @@ class Writer {
     Activate(TextOf(document, "activeSheet", active));
   }
 
-  void Store(const fs::path& file, const char* filter) {
+  void Store(const fs::path& file, const char* filter, const std::string& password) {
     OUString url;
     const fs::path absolute = fs::absolute(file);
     if (osl::FileBase::getFileURLFromSystemPath(U(absolute.string()), url) != osl::FileBase::E_None) {
       Fail("", "no file URL for '" + absolute.string() + "'");
     }
-    Sequence<css::beans::PropertyValue> arguments(2);
+    Sequence<css::beans::PropertyValue> arguments(password.empty() ? 2 : 3);
     arguments.getArray()[0].Name = "FilterName";
     arguments.getArray()[0].Value <<= OUString::createFromAscii(filter);
     arguments.getArray()[1].Name = "Overwrite";
     arguments.getArray()[1].Value <<= true;
+    if (!password.empty()) {
+      arguments.getArray()[2].Name = "Password";
+      arguments.getArray()[2].Value <<= U(password);
+    }
     try {
       Reference<css::frame::XStorable>(document_, UNO_QUERY_THROW)->storeToURL(url, arguments);
     } catch (const css::uno::Exception& error) {
@@ -775,7 +779,7 @@ void CheckWritable(const json& document) {
 }  // namespace
 
 void WriteWorkbook(const office::Office& office, const json& document, const fs::path& file,
-                   WorkbookFormat format) {
+                   WorkbookFormat format, const std::string& password) {
   CheckWritable(document);
   Sequence<css::beans::PropertyValue> arguments(1);
   arguments.getArray()[0].Name = "Hidden";
@@ -787,7 +791,7 @@ void WriteWorkbook(const office::Office& office, const json& document, const fs:
   try {
     Writer writer(component);
     writer.Write(document);
-    writer.Store(file, FilterName(format));
+    writer.Store(file, FilterName(format), password);
   } catch (const css::uno::Exception& error) {
     Fail("", "LibreOffice failed: " + Utf8(error.Message));
   } catch (const json::exception& error) {

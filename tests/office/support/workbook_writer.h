@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "office/office.h"
 
@@ -18,7 +19,9 @@ enum class WorkbookFormat { kXls, kXlsx, kOds };
 // LibreOffice does not understand, a number format it rejects …).
 // Not written, for lack of a way through LibreOffice: the consolidation
 // settings and the active sheet (every file opens on its first sheet).
+// With a password the file is encrypted with it (a password to open).
 void WriteWorkbook(const office::Office& office, const nlohmann::json& document,
-                   const std::filesystem::path& file, WorkbookFormat format);
+                   const std::filesystem::path& file, WorkbookFormat format,
+                   const std::string& password = "");
 
 }  // namespace test_support
