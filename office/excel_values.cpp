@@ -200,6 +200,96 @@ std::set<SheetCell> RecalculatedCells(
   return seeds;
 }
 
+namespace {
+
+std::string ColumnLetters(long column) {
+  std::string letters;
+  for (long c = column + 1; c > 0; c = (c - 1) / 26)
+    letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+  return letters;
+}
+
+// A cell or column reference of Excel's A1 syntax at `at` ("B7", "$B$7",
+// "B" of "B:D"), moved; the position after it, or npos when there is none.
+std::size_t ShiftReference(std::string_view text, std::size_t at, long rows, long columns, std::string& out) {
+  std::size_t i = at;
+  const bool columnFixed = i < text.size() && text[i] == '$';
+  if (columnFixed) ++i;
+  const std::size_t letters = i;
+  long column = 0;
+  while (i < text.size() && i - letters < 3 && std::isalpha(static_cast<unsigned char>(text[i])) != 0) {
+    column = column * 26 + (std::toupper(static_cast<unsigned char>(text[i])) - 'A' + 1);
+    ++i;
+  }
+  if (i == letters) return std::string_view::npos;
+  const bool rowFixed = i < text.size() && text[i] == '$';
+  std::size_t digits = rowFixed ? i + 1 : i;
+  long row = 0;
+  std::size_t end = digits;
+  while (end < text.size() && end - digits < 7 && std::isdigit(static_cast<unsigned char>(text[end])) != 0) {
+    row = row * 10 + (text[end] - '0');
+    ++end;
+  }
+  const bool wholeColumn = end == digits && !rowFixed;
+  // A whole column only as a side of "B:D"; a cell not followed by a name
+  // character, "(" (LOG10() or "!" (a sheet named like a cell).
+  const auto after = [&](std::size_t k) { return k < text.size() ? text[k] : '\0'; };
+  if (wholeColumn) {
+    const bool ranged = after(i) == ':' || (at > 0 && text[at - 1] == ':');
+    if (!ranged || IsWord(after(i)) || after(i) == '(') return std::string_view::npos;
+  } else if (end == digits || row == 0 || IsWord(after(end)) || after(end) == '(' || after(end) == '!' ||
+             after(end) == '.') {
+    return std::string_view::npos;
+  }
+  const long newColumn = columnFixed ? column - 1 : column - 1 + columns;
+  const long newRow = rowFixed ? row : row + rows;
+  if (newColumn < 0 || (!wholeColumn && newRow < 1)) {
+    out += "#REF!";
+  } else {
+    out += (columnFixed ? "$" : "") + ColumnLetters(newColumn);
+    if (!wholeColumn) out += (rowFixed ? "$" : "") + std::to_string(newRow);
+  }
+  return wholeColumn ? i : end;
+}
+
+}  // namespace
+
+std::string ShiftFormula(std::string_view formula, long rows, long columns) {
+  std::string out;
+  for (std::size_t i = 0; i < formula.size();) {
+    const char c = formula[i];
+    if (c == '"' || c == '\'') {
+      // A text or a quoted sheet name: up to its closing quote (doubled
+      // quotes inside).
+      std::size_t end = i + 1;
+      while (end < formula.size() &&
+             (formula[end] != c || (end + 1 < formula.size() && formula[end + 1] == c)))
+        end += formula[end] == c ? 2 : 1;
+      out.append(formula, i, std::min(end + 1, formula.size()) - i);
+      i = end + 1;
+      continue;
+    }
+    const bool boundary = i == 0 || (!IsWord(formula[i - 1]) && formula[i - 1] != '.');
+    if (boundary && (c == '$' || std::isalpha(static_cast<unsigned char>(c)) != 0)) {
+      if (const std::size_t end = ShiftReference(formula, i, rows, columns, out);
+          end != std::string_view::npos) {
+        i = end;
+        continue;
+      }
+      // A name or function: copied whole, so that its tail is not read as
+      // a reference.
+      std::size_t end = i + 1;
+      while (end < formula.size() && (IsWord(formula[end]) || formula[end] == '.')) ++end;
+      out.append(formula, i, end - i);
+      i = end;
+      continue;
+    }
+    out += c;
+    ++i;
+  }
+  return out;
+}
+
 std::string SingleCell3d(const std::string& formula) {
   std::string out;
   bool quoted = false;

@@ -53,6 +53,12 @@ using SheetCell = std::pair<std::string, CellPosition>;
 [[nodiscard]] std::set<SheetCell> RecalculatedCells(
     const std::map<std::string, std::map<CellPosition, std::string>>& formulas, std::set<SheetCell> seeds);
 
+// The text of a shared formula (Excel's A1 syntax, as an .xlsx stores it)
+// for a cell `rows` below and `columns` right of the cell that holds it:
+// relative references move by as much, absolute ones ($) stay. Texts in
+// quotes, sheet names and names that are not references are kept.
+[[nodiscard]] std::string ShiftFormula(std::string_view formula, long rows, long columns);
+
 // Excel's text for a 3-D reference to one cell: "Sheet1:Sheet4!C1" where
 // LibreOffice prints "Sheet1:Sheet4!C1:C1". Texts in quotes are kept.
 [[nodiscard]] std::string SingleCell3d(const std::string& formula);

@@ -54,6 +54,9 @@ struct StoredCell {
   // fAlwaysCalc flag).
   bool recalculated = false;
   StoredValue result;  // of a formula
+  // The formula's text as the file stores it, without "=" (.xlsx; a
+  // shared formula's text made for this cell); empty when not stored.
+  std::string formulaText;
   // The text of the cell's number format ("General" included); none when
   // the file does not say.
   std::optional<std::string> numberFormat;

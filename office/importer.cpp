@@ -342,7 +342,13 @@ class SheetReader {
           AddFormat(cell, row, column);
           cells[A1(row, column)] = cell.size() == 1 ? cell["value"] : cell;
         } else if (text.starts_with("=")) {
-          json cell = {{"formula", FormulaAt(row, column)}};
+          // An .xlsx's own text is Excel's; LibreOffice's printing otherwise.
+          // (LibreOffice writes Excel's truth literals as TRUE() and FALSE()
+          // in the .xlsx files it makes.)
+          const StoredCell* stored = facts_.At(row, column);
+          json cell = {{"formula", stored != nullptr && !stored->formulaText.empty()
+                                       ? ExcelFormulas::ExcelLiterals("=" + stored->formulaText)
+                                       : FormulaAt(row, column)}};
           json value = StoredResult(row, column);
           if (value.is_null()) {
             value = Value(values[r][c], row, column, true);

@@ -15,6 +15,7 @@
 #include <set>
 #include <utility>
 
+#include "office/excel_values.h"
 #include "office/file_records.h"
 #include "office/utf8.h"
 
@@ -677,6 +678,12 @@ void ReadCells(std::string_view xml, const std::string& part,
   long column = -1;
   std::string type;
   StoredCell* cell = nullptr;
+  struct Shared {
+    std::string text;
+    long row;
+    long column;
+  };
+  std::map<std::string, Shared> shared;  // by si, from the cell that holds the text
   while (x.Next()) {
     if (!x.IsStart()) {
       if (x.Depth() == 3) cell = nullptr;  // the end of <c>
@@ -702,6 +709,18 @@ void ReadCells(std::string_view xml, const std::string& part,
       type = x.Attribute("t").value_or("n");
     } else if (cell != nullptr && x.Depth() == 5 && x.Local() == "f") {
       cell->formula = true;
+      const std::string kind = x.Attribute("t").value_or("normal");
+      std::string text = x.Text();
+      if (kind == "shared") {
+        const std::string si = x.Attribute("si").value_or("");
+        if (!text.empty()) {
+          shared[si] = {text, row, column};
+        } else if (const auto master = shared.find(si); master != shared.end()) {
+          text = ShiftFormula(master->second.text, row - master->second.row, column - master->second.column);
+        }
+      }
+      // A data table's cells hold no formula of their own in Excel.
+      if (kind != "dataTable") cell->formulaText = std::move(text);
     } else if (cell != nullptr && x.Depth() == 5 && x.Local() == "v" && cell->formula) {
       cell->result = ReadResult(x, type, x.Text());
     }

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace office {
@@ -48,6 +49,20 @@ TEST(ExcelValuesTest, RecalculationReachesEveryDependentFormula) {
   };
   const std::set<SheetCell> recalculated = RecalculatedCells(formulas, {{"A", {0, 0}}});
   EXPECT_EQ(recalculated, (std::set<SheetCell>{{"A", {0, 0}}, {"A", {0, 1}}, {"A", {0, 2}}, {"B", {0, 0}}}));
+}
+
+TEST(ExcelValuesTest, ASharedFormulaMovesItsRelativeReferences) {
+  const std::vector<std::tuple<std::string, long, long, std::string>> cases{
+      {"DATEDIF(E6,F6,\"y\")", 1, 0, "DATEDIF(E7,F7,\"y\")"},
+      {"$A$1+A$1+$A1+A1", 2, 1, "$A$1+B$1+$A3+B3"},
+      {"SUM(B2:B9)*LOG10(C3)", 0, 2, "SUM(D2:D9)*LOG10(E3)"},
+      {"'Q1 A1'!B2+Data!C3&\"A1\"", 1, 1, "'Q1 A1'!C3+Data!D4&\"A1\""},
+      {"SUM(C:C)+TRUE+ABCD1", 0, 1, "SUM(D:D)+TRUE+ABCD1"},
+      {"A1-1", -1, 0, "#REF!-1"},
+  };
+  for (const auto& [formula, rows, columns, expected] : cases) {
+    EXPECT_EQ(ShiftFormula(formula, rows, columns), expected) << formula;
+  }
 }
 
 TEST(ExcelValuesTest, AThreeDReferenceToOneCellIsPrintedAsOne) {

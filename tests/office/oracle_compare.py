@@ -4,8 +4,9 @@
 Compares the document `r58267 import` made of an Excel-made workbook with
 what an independent reader finds in the file: xlrd for .xls, openpyxl for
 .xlsx (stored formula results, as Excel saved them). Every cell's value
-(numbers, texts, truth values, errors, dates in the workbook's date system)
-and every number format the file defines itself must agree. Prints one line
+(numbers, texts, truth values, errors, dates in the workbook's date system),
+every number format the file defines itself and, in an .xlsx, every
+formula text (shared formulas as made for each cell) must agree. Prints one line
 per difference; exit status 1 when there is any.
 """
 import datetime
@@ -70,7 +71,7 @@ def xls_cells(path):
                 # Formats below 50 are built in: xlrd's texts for them are
                 # not Excel's own.
                 fmt = book.format_map[key].format_str if key >= 50 else None
-                yield (sheet.name, xlrd.cellname(row, column)), value, fmt
+                yield (sheet.name, xlrd.cellname(row, column)), value, fmt, None
 
 
 def xlsx_cells(path):
@@ -78,6 +79,7 @@ def xlsx_cells(path):
     from openpyxl.styles.numbers import BUILTIN_FORMATS_REVERSE
 
     book = openpyxl.load_workbook(path, data_only=True)
+    texts = openpyxl.load_workbook(path)
     for sheet in book.worksheets:
         for row in sheet.iter_rows():
             for cell in row:
@@ -95,7 +97,10 @@ def xlsx_cells(path):
                 else:
                     value = ("text", str(v))
                 fmt = cell.number_format
-                yield (sheet.title, cell.coordinate), value, None if fmt in BUILTIN_FORMATS_REVERSE else fmt
+                formula = texts[sheet.title][cell.coordinate].value
+                if not (isinstance(formula, str) and formula.startswith("=")):
+                    formula = None
+                yield (sheet.title, cell.coordinate), value, None if fmt in BUILTIN_FORMATS_REVERSE else fmt, formula
 
 
 def main():
@@ -105,7 +110,7 @@ def main():
     reader = xlsx_cells if path.lower().endswith(".xlsx") else xls_cells
     differences = 0
     compared = 0
-    for key, value, fmt in reader(path):
+    for key, value, fmt, formula in reader(path):
         cell = ours.get(key)
         where = "%s!%s" % key
         if cell is None:
@@ -115,6 +120,9 @@ def main():
         compared += 1
         if value is not None and not same(our_value(cell), value):
             print("%s: %r, the file has %r" % (where, our_value(cell), value))
+            differences += 1
+        if formula is not None and cell.get("formula") != formula:
+            print("%s: formula %r, the file has %r" % (where, cell.get("formula"), formula))
             differences += 1
         if fmt is not None and fmt != "General" and cell.get("numberFormat") != fmt:
             print("%s: format %r, the file has %r" % (where, cell.get("numberFormat"), fmt))
