@@ -3,8 +3,7 @@
 // stored result, read with a small zip reader (stored and deflated
 // entries, zlib) and a small XML tag scanner. Both check every offset and size against the
 // bytes they were given, and neither needs more than linear time.
-#define ZLIB_CONST
-#include <zlib.h>
+#include <zip.h>
 
 #include <algorithm>
 #include <array>
@@ -27,23 +26,6 @@ namespace {
 // ----------------------------------------------------------------------- zip
 
 constexpr std::size_t kMaxPartSize = 64U << 20U;  // inflated bytes of one part
-constexpr std::size_t kEndRecordSize = 22;
-constexpr std::size_t kMaxCommentSize = 0xFFFF;
-constexpr std::size_t kCentralHeaderSize = 46;
-constexpr std::size_t kLocalHeaderSize = 30;
-constexpr std::uint32_t kEndSignature = 0x06054b50;
-constexpr std::uint32_t kCentralSignature = 0x02014b50;
-constexpr std::uint32_t kLocalSignature = 0x04034b50;
-
-// Whether [at, at + length) lies inside [0, size).
-bool Fits(std::size_t size, std::size_t at, std::size_t length) { return at <= size && length <= size - at; }
-
-// A little-endian field of 2 or 4 bytes; the caller has checked the bounds.
-std::uint32_t Field(std::string_view bytes, std::size_t at, std::size_t width) {
-  std::uint32_t value = 0;
-  for (std::size_t i = width; i-- > 0;) value = (value << 8U) | static_cast<unsigned char>(bytes[at + i]);
-  return value;
-}
 
 // 0-15, or -1 for a character that is not a hexadecimal digit.
 int HexDigit(char c) {
@@ -62,133 +44,82 @@ std::string Lower(std::string_view text) {
   return lower;
 }
 
+// The archive through libzip, over the bytes in memory: its central
+// directory checked against the local headers (ZIP_CHECKCONS), each part
+// inflated no further than its declared size, and at most 64 MB, its CRC
+// checked.
 class ZipArchive {
  public:
-  explicit ZipArchive(std::string_view bytes);
+  explicit ZipArchive(std::string_view bytes) {
+    // libzip takes nothing at all for an empty archive.
+    if (bytes.size() < 22) Fail("not a zip archive");
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+    if (source != nullptr) {
+      archive_ = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+      if (archive_ == nullptr) zip_source_free(source);
+    }
+    if (archive_ == nullptr) {
+      const std::string why = zip_error_strerror(&error);
+      zip_error_fini(&error);
+      Fail("not a zip archive, or a damaged one (" + why + ")");
+    }
+    zip_error_fini(&error);
+    const zip_int64_t count = zip_get_num_entries(archive_, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+      const char* name = zip_get_name(archive_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+      if (name != nullptr)
+        entries_.emplace(Lower(name), static_cast<zip_uint64_t>(i));  // the first of two equal names wins
+    }
+  }
+  ZipArchive(const ZipArchive&) = delete;
+  ZipArchive& operator=(const ZipArchive&) = delete;
+  ~ZipArchive() { zip_discard(archive_); }
+
   // The entry's inflated bytes; nullopt when the archive has no such entry.
-  [[nodiscard]] std::optional<std::string> Read(std::string_view name) const;
+  [[nodiscard]] std::optional<std::string> Read(std::string_view name) const {
+    const auto found = entries_.find(Lower(name));
+    if (found == entries_.end()) return std::nullopt;
+    const std::string shown(name);
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(archive_, found->second, 0, &stat) != 0 || (stat.valid & ZIP_STAT_SIZE) == 0)
+      Fail("the zip entry of " + shown + " is damaged");
+    if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 && stat.encryption_method != ZIP_EM_NONE)
+      Fail(shown + " is encrypted");
+    if ((stat.valid & ZIP_STAT_COMP_METHOD) != 0 && stat.comp_method != ZIP_CM_STORE &&
+        stat.comp_method != ZIP_CM_DEFLATE) {
+      Fail(shown + " uses an unsupported compression method (" + std::to_string(stat.comp_method) + ")");
+    }
+    if (stat.size > kMaxPartSize) Fail(shown + " is larger than 64 MB");
+    zip_file_t* file = zip_fopen_index(archive_, found->second, 0);
+    if (file == nullptr) Fail(shown + " cannot be read from the archive (" + zip_strerror(archive_) + ")");
+    // One byte more than declared: a part that inflates further is caught.
+    std::string content(static_cast<std::size_t>(stat.size) + 1, '\0');
+    std::size_t done = 0;
+    std::string failure;
+    while (done < content.size()) {
+      const zip_int64_t read = zip_fread(file, content.data() + done, content.size() - done);
+      if (read < 0) {
+        failure = zip_file_strerror(file);
+        break;
+      }
+      if (read == 0) break;
+      done += static_cast<std::size_t>(read);
+    }
+    zip_fclose(file);
+    if (!failure.empty()) Fail(shown + " is damaged (" + failure + ")");
+    if (done > stat.size) Fail(shown + " inflates past its declared size");
+    if (done != stat.size) Fail(shown + " is damaged (shorter than its declared size)");
+    content.resize(done);
+    return content;
+  }
 
  private:
-  struct Entry {
-    std::string name;
-    std::uint32_t flags = 0;
-    std::uint32_t method = 0;
-    std::uint32_t crc = 0;
-    std::uint32_t compressedSize = 0;
-    std::uint32_t size = 0;
-    std::uint32_t localOffset = 0;
-  };
-  [[nodiscard]] std::string Inflate(const Entry& entry, std::string_view input) const;
-
-  std::string_view bytes_;
-  std::map<std::string, Entry> entries_;  // by lower-case name
+  zip_t* archive_ = nullptr;
+  std::map<std::string, zip_uint64_t> entries_;  // by lower-case name
 };
-
-ZipArchive::ZipArchive(std::string_view bytes) : bytes_(bytes) {
-  if (bytes.size() < kEndRecordSize) Fail("not a zip archive");
-  // The end record is the last thing in the archive, followed only by its
-  // comment (at most 65535 bytes).
-  const std::size_t lowest =
-      bytes.size() > kEndRecordSize + kMaxCommentSize ? bytes.size() - kEndRecordSize - kMaxCommentSize : 0;
-  std::optional<std::size_t> end;
-  for (std::size_t at = bytes.size() - kEndRecordSize;; --at) {
-    if (Field(bytes, at, 4) == kEndSignature &&
-        Fits(bytes.size(), at + kEndRecordSize, Field(bytes, at + 20, 2))) {
-      end = at;
-      break;
-    }
-    if (at == lowest) break;
-  }
-  if (!end) Fail("not a zip archive");
-  const std::uint32_t count = Field(bytes, *end + 10, 2);
-  const std::uint32_t directorySize = Field(bytes, *end + 12, 4);
-  const std::uint32_t directoryOffset = Field(bytes, *end + 16, 4);
-  if (count == 0xFFFF || directorySize == 0xFFFFFFFF || directoryOffset == 0xFFFFFFFF) {
-    Fail("Zip64 archives are not supported");
-  }
-  if (Field(bytes, *end + 4, 2) != 0 || Field(bytes, *end + 6, 2) != 0 ||
-      Field(bytes, *end + 8, 2) != count) {
-    Fail("multi-volume zip archives are not supported");
-  }
-  if (!Fits(*end, directoryOffset, directorySize)) Fail("the zip central directory lies outside the archive");
-  const std::string_view directory = bytes.substr(directoryOffset, directorySize);
-  std::size_t at = 0;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    if (!Fits(directory.size(), at, kCentralHeaderSize) || Field(directory, at, 4) != kCentralSignature) {
-      Fail("the zip central directory is damaged");
-    }
-    const std::size_t nameSize = Field(directory, at + 28, 2);
-    const std::size_t rest = nameSize + Field(directory, at + 30, 2) + Field(directory, at + 32, 2);
-    if (!Fits(directory.size(), at + kCentralHeaderSize, rest)) Fail("the zip central directory is damaged");
-    Entry entry;
-    entry.name = directory.substr(at + kCentralHeaderSize, nameSize);
-    entry.flags = Field(directory, at + 8, 2);
-    entry.method = Field(directory, at + 10, 2);
-    entry.crc = Field(directory, at + 16, 4);
-    entry.compressedSize = Field(directory, at + 20, 4);
-    entry.size = Field(directory, at + 24, 4);
-    entry.localOffset = Field(directory, at + 42, 4);
-    if (entry.compressedSize == 0xFFFFFFFF || entry.size == 0xFFFFFFFF || entry.localOffset == 0xFFFFFFFF) {
-      Fail("Zip64 archives are not supported");
-    }
-    entries_.emplace(Lower(entry.name), std::move(entry));  // the first of two equal names wins
-    at += kCentralHeaderSize + rest;
-  }
-}
-
-std::optional<std::string> ZipArchive::Read(std::string_view name) const {
-  const auto found = entries_.find(Lower(name));
-  if (found == entries_.end()) return std::nullopt;
-  const Entry& entry = found->second;
-  if ((entry.flags & 1U) != 0) Fail(entry.name + " is encrypted");
-  if (!Fits(bytes_.size(), entry.localOffset, kLocalHeaderSize) ||
-      Field(bytes_, entry.localOffset, 4) != kLocalSignature) {
-    Fail("the zip header of " + entry.name + " is damaged");
-  }
-  // The local header's sizes may be zero (data descriptor); the central
-  // directory's are the ones to use.
-  const std::size_t data = std::size_t{entry.localOffset} + kLocalHeaderSize +
-                           Field(bytes_, entry.localOffset + 26, 2) +
-                           Field(bytes_, entry.localOffset + 28, 2);
-  if (!Fits(bytes_.size(), data, entry.compressedSize)) Fail(entry.name + " lies outside the archive");
-  if (entry.size > kMaxPartSize) Fail(entry.name + " is larger than 64 MB");
-  const std::string_view input = bytes_.substr(data, entry.compressedSize);
-  std::string content;
-  if (entry.method == 0) {
-    if (entry.compressedSize != entry.size) Fail("the sizes of " + entry.name + " disagree");
-    content = input;
-  } else if (entry.method == 8) {
-    content = Inflate(entry, input);
-  } else {
-    Fail(entry.name + " uses an unsupported compression method (" + std::to_string(entry.method) + ")");
-  }
-  const uLong crc =
-      crc32(0L, reinterpret_cast<const Bytef*>(content.data()), static_cast<uInt>(content.size()));
-  if (crc != entry.crc) Fail(entry.name + " is damaged (CRC mismatch)");
-  return content;
-}
-
-// Raw deflate into a buffer one byte larger than the declared size, so that
-// a stream that would inflate past its declared size is caught at once.
-std::string ZipArchive::Inflate(const Entry& entry, std::string_view input) const {
-  z_stream z{};
-  if (inflateInit2(&z, -MAX_WBITS) != Z_OK) Fail("zlib cannot inflate " + entry.name);
-  struct End {
-    z_stream* z;
-    ~End() { inflateEnd(z); }
-  } end{&z};
-  std::string out(std::size_t{entry.size} + 1, '\0');
-  z.next_in = reinterpret_cast<const Bytef*>(input.data());
-  z.avail_in = static_cast<uInt>(input.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  const int result = inflate(&z, Z_FINISH);
-  if (z.total_out > entry.size) Fail(entry.name + " inflates past its declared size");
-  if (result != Z_STREAM_END || z.total_out != entry.size)
-    Fail(entry.name + " is damaged (bad deflate data)");
-  out.resize(entry.size);
-  return out;
-}
 
 // ----------------------------------------------------------------------- XML
 
