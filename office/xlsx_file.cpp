@@ -3,12 +3,14 @@
 // stored result, read with a small zip reader (stored and deflated
 // entries, zlib) and a small XML tag scanner. Both check every offset and size against the
 // bytes they were given, and neither needs more than linear time.
+#include <expat.h>
 #include <zip.h>
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <deque>
 #include <limits>
 #include <map>
 #include <set>
@@ -124,261 +126,152 @@ class ZipArchive {
 // ----------------------------------------------------------------------- XML
 
 constexpr std::size_t kMaxXmlDepth = 1000;
-constexpr std::size_t kMaxNamespaceBindings = 1000;
 constexpr std::array<std::string_view, 2> kRelationshipNamespaces = {
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships",
     "http://purl.oclc.org/ooxml/officeDocument/relationships"};
+// Expat joins a namespace URI and a local name with it.
+constexpr char kNamespaceSeparator = '\x01';
 
 std::string_view LocalName(std::string_view name) {
-  const std::size_t colon = name.find(':');
-  return colon == std::string_view::npos ? name : name.substr(colon + 1);
+  const std::size_t separator = name.rfind(kNamespaceSeparator);
+  return separator == std::string_view::npos ? name : name.substr(separator + 1);
 }
 
-// The start and end tags of one XML part, in order; text, comments, CDATA
-// sections and processing instructions are skipped, and a self-closing tag
-// gives a start then an end. A document type declaration is refused (Open
-// XML parts may not have one), so only the predefined entities exist.
+// The start and end tags of one XML part, in order, parsed by expat (one
+// tag at a time: the parser is suspended after each), namespaces resolved;
+// a self-closing tag gives a start then an end. A document type
+// declaration is refused (Open XML parts may not have one), so only the
+// predefined entities exist, and no entity can expand.
 class XmlScanner {
  public:
-  XmlScanner(std::string_view text, std::string part) : text_(text), part_(std::move(part)) {}
+  XmlScanner(std::string_view text, std::string part)
+      : text_(text), part_(std::move(part)), parser_(XML_ParserCreateNS(nullptr, kNamespaceSeparator)) {
+    if (parser_ == nullptr) office::Fail(part_ + ": out of memory for the XML parser");
+    XML_SetUserData(parser_, this);
+    XML_SetElementHandler(parser_, &XmlScanner::OnStart, &XmlScanner::OnEnd);
+    XML_SetCharacterDataHandler(parser_, &XmlScanner::OnText);
+    XML_SetStartDoctypeDeclHandler(parser_, &XmlScanner::OnDoctype);
+  }
+  XmlScanner(const XmlScanner&) = delete;
+  XmlScanner& operator=(const XmlScanner&) = delete;
+  ~XmlScanner() { XML_ParserFree(parser_); }
 
   // Moves to the next tag; false once the root element has ended.
-  bool Next();
-  [[nodiscard]] bool IsStart() const { return start_; }
-  [[nodiscard]] std::string_view Local() const { return LocalName(name_); }
-  // The current start tag's depth: 1 for the root element.
-  [[nodiscard]] std::size_t Depth() const { return open_.size(); }
-  // The local name of the open element at `depth` (1 = the root).
-  [[nodiscard]] std::string_view Ancestor(std::size_t depth) const { return LocalName(open_.at(depth - 1)); }
-  // The current start tag's unprefixed attribute, decoded.
-  [[nodiscard]] std::optional<std::string> Attribute(std::string_view name) const;
-  // Its attribute `local` in one of the namespaces, whatever the prefix.
-  [[nodiscard]] std::optional<std::string> Attribute(std::string_view local,
-                                                     const std::array<std::string_view, 2>& namespaces) const;
-  [[noreturn]] void Fail(const std::string& what) const { office::Fail(part_ + ": " + what); }
-  // The character data right after the current start tag, entities
-  // decoded: the content of a text-only element such as <v>.
-  [[nodiscard]] std::string Text() const {
-    if (!start_ || pendingEnd_) return {};
-    const std::size_t lt = text_.find('<', pos_);
-    return Decode(text_.substr(pos_, (lt == std::string_view::npos ? text_.size() : lt) - pos_), false);
+  bool Next() {
+    while (pending_.empty()) {
+      if (done_) return false;
+      Parse();
+    }
+    current_ = std::move(pending_.front());
+    pending_.pop_front();
+    return true;
   }
+  [[nodiscard]] bool IsStart() const { return current_.start; }
+  [[nodiscard]] std::string_view Local() const { return LocalName(current_.name); }
+  // A start tag's depth (1 = the root); at an end tag, its parent's.
+  [[nodiscard]] std::size_t Depth() const {
+    return current_.start ? current_.open.size() : current_.open.size() - 1;
+  }
+  // The local name of the open element at `depth` (1 = the root).
+  [[nodiscard]] std::string_view Ancestor(std::size_t depth) const {
+    return LocalName(current_.open.at(depth - 1));
+  }
+  // The current start tag's attribute without a namespace.
+  [[nodiscard]] std::optional<std::string> Attribute(std::string_view name) const {
+    for (const auto& [attribute, value] : current_.attributes) {
+      if (attribute == name) return value;
+    }
+    return std::nullopt;
+  }
+  // Its attribute `local` in one of the namespaces.
+  [[nodiscard]] std::optional<std::string> Attribute(
+      std::string_view local, const std::array<std::string_view, 2>& namespaces) const {
+    for (const std::string_view uri : namespaces) {
+      if (std::optional<std::string> value =
+              Attribute(std::string(uri) + kNamespaceSeparator + std::string(local)))
+        return value;
+    }
+    return std::nullopt;
+  }
+  // At an end tag: the character data directly inside the element (the
+  // content of a text-only element such as <v>).
+  [[nodiscard]] const std::string& Text() const { return current_.text; }
+  [[noreturn]] void Fail(const std::string& what) const { office::Fail(part_ + ": " + what); }
 
  private:
-  struct RawAttribute {
-    std::string_view name;
-    std::string_view value;  // undecoded
-  };
-  struct Binding {
-    std::size_t depth;
-    std::string_view prefix;
-    std::string uri;
+  struct Event {
+    bool start = false;
+    std::string name;
+    std::vector<std::string> open;  // the open elements' names, the event's own last
+    std::vector<std::pair<std::string, std::string>> attributes;
+    std::string text;
   };
 
-  [[nodiscard]] char Peek() const { return pos_ < text_.size() ? text_[pos_] : '\0'; }
-  [[nodiscard]] bool At(std::string_view token) const { return text_.substr(pos_).starts_with(token); }
-  void SkipPast(std::string_view terminator, std::string_view what);
-  bool SkipSpace();
-  std::string_view ReadName();
-  void ReadStartTag();
-  void Close();
-  // `attribute`: white space is normalised as in an attribute value.
-  [[nodiscard]] std::string Decode(std::string_view raw, bool attribute = true) const;
+  void Parse() {
+    const XML_Status status =
+        started_ ? XML_ResumeParser(parser_)
+                 : XML_Parse(parser_, text_.data(), static_cast<int>(text_.size()), XML_TRUE);
+    started_ = true;
+    if (status == XML_STATUS_SUSPENDED) return;
+    if (!refusal_.empty()) Fail(refusal_);
+    if (status == XML_STATUS_ERROR) {
+      Fail(std::string("malformed XML: ") + XML_ErrorString(XML_GetErrorCode(parser_)) + " at line " +
+           std::to_string(XML_GetCurrentLineNumber(parser_)));
+    }
+    done_ = true;
+  }
+
+  // Stops after the current tag; the end of a self-closing tag may still
+  // come before the parser stops.
+  void Suspend() {
+    XML_ParsingStatus status;
+    XML_GetParsingStatus(parser_, &status);
+    if (status.parsing == XML_PARSING) XML_StopParser(parser_, XML_TRUE);
+  }
+
+  void Refuse(std::string why) {
+    refusal_ = std::move(why);
+    XML_StopParser(parser_, XML_FALSE);
+  }
+
+  static void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
+    auto* self = static_cast<XmlScanner*>(data);
+    if (self->open_.size() == kMaxXmlDepth) return self->Refuse("XML nested too deeply");
+    self->open_.emplace_back(name);
+    self->texts_.emplace_back();
+    Event event{true, name, self->open_, {}, {}};
+    for (const XML_Char** a = attributes; *a != nullptr; a += 2) event.attributes.emplace_back(a[0], a[1]);
+    self->pending_.push_back(std::move(event));
+    self->Suspend();
+  }
+  static void XMLCALL OnEnd(void* data, const XML_Char* name) {
+    auto* self = static_cast<XmlScanner*>(data);
+    Event event{false, name, self->open_, {}, std::move(self->texts_.back())};
+    self->open_.pop_back();
+    self->texts_.pop_back();
+    self->pending_.push_back(std::move(event));
+    self->Suspend();
+  }
+  static void XMLCALL OnText(void* data, const XML_Char* text, int length) {
+    auto* self = static_cast<XmlScanner*>(data);
+    if (!self->texts_.empty()) self->texts_.back().append(text, static_cast<std::size_t>(length));
+  }
+  static void XMLCALL OnDoctype(void* data, const XML_Char* /*name*/, const XML_Char* /*system*/,
+                                const XML_Char* /*public*/, int /*internal*/) {
+    static_cast<XmlScanner*>(data)->Refuse("a document type declaration is not allowed");
+  }
 
   std::string_view text_;
   std::string part_;
-  std::size_t pos_ = 0;
-  bool start_ = false;
-  bool pendingEnd_ = false;  // the current start tag was self-closing
-  bool rootSeen_ = false;
-  std::string_view name_;
-  std::vector<std::string_view> open_;  // qualified names of the open elements
-  std::vector<RawAttribute> attributes_;
-  std::vector<Binding> bindings_;  // xmlns:prefix declarations in scope
+  XML_Parser parser_;
+  bool started_ = false;
+  bool done_ = false;
+  std::string refusal_;
+  std::vector<std::string> open_;
+  std::vector<std::string> texts_;
+  std::deque<Event> pending_;
+  Event current_;
 };
-
-bool XmlScanner::Next() {
-  if (pendingEnd_) {
-    pendingEnd_ = false;
-    start_ = false;
-    Close();
-    return true;
-  }
-  if (rootSeen_ && open_.empty()) return false;
-  for (;;) {
-    const std::size_t lt = text_.find('<', pos_);
-    if (lt == std::string_view::npos) {
-      Fail(rootSeen_ ? "the XML ends inside an element" : "no XML root element");
-    }
-    pos_ = lt + 1;
-    if (At("!--")) {
-      SkipPast("-->", "comment");
-    } else if (At("![CDATA[")) {
-      SkipPast("]]>", "CDATA section");
-    } else if (At("?")) {
-      SkipPast("?>", "processing instruction");
-    } else if (At("!")) {
-      Fail("a document type declaration is not allowed");
-    } else if (At("/")) {
-      ++pos_;
-      name_ = ReadName();
-      SkipSpace();
-      if (Peek() != '>' || open_.empty() || open_.back() != name_) Fail("malformed XML (end tag)");
-      ++pos_;
-      start_ = false;
-      Close();
-      return true;
-    } else {
-      ReadStartTag();
-      return true;
-    }
-  }
-}
-
-void XmlScanner::SkipPast(std::string_view terminator, std::string_view what) {
-  const std::size_t end = text_.find(terminator, pos_);
-  if (end == std::string_view::npos) Fail("unterminated " + std::string(what));
-  pos_ = end + terminator.size();
-}
-
-bool XmlScanner::SkipSpace() {
-  const std::size_t start = pos_;
-  while (Peek() == ' ' || Peek() == '\t' || Peek() == '\n' || Peek() == '\r') ++pos_;
-  return pos_ != start;
-}
-
-std::string_view XmlScanner::ReadName() {
-  const std::size_t start = pos_;
-  for (char c = Peek(); c != '\0' && std::string_view(" \t\r\n/>=<\"'").find(c) == std::string_view::npos;
-       c = Peek()) {
-    ++pos_;
-  }
-  if (pos_ == start) Fail("malformed XML (name expected)");
-  return text_.substr(start, pos_ - start);
-}
-
-void XmlScanner::ReadStartTag() {
-  name_ = ReadName();
-  attributes_.clear();
-  for (;;) {
-    const bool spaced = SkipSpace();
-    if (Peek() == '>' || At("/>")) break;
-    if (!spaced) Fail("malformed XML (attribute)");
-    const std::string_view attribute = ReadName();
-    SkipSpace();
-    if (Peek() != '=') Fail("malformed XML (attribute without value)");
-    ++pos_;
-    SkipSpace();
-    const char quote = Peek();
-    if (quote != '"' && quote != '\'') Fail("malformed XML (unquoted attribute)");
-    const std::size_t close = text_.find(quote, pos_ + 1);
-    if (close == std::string_view::npos) Fail("malformed XML (unterminated attribute)");
-    const std::string_view value = text_.substr(pos_ + 1, close - pos_ - 1);
-    if (value.find('<') != std::string_view::npos) Fail("malformed XML ('<' in an attribute)");
-    attributes_.push_back({attribute, value});
-    pos_ = close + 1;
-  }
-  pendingEnd_ = Peek() == '/';
-  pos_ += pendingEnd_ ? 2 : 1;
-  rootSeen_ = true;
-  if (open_.size() == kMaxXmlDepth) Fail("XML nested too deeply");
-  open_.push_back(name_);
-  for (const RawAttribute& a : attributes_) {
-    if (!a.name.starts_with("xmlns:")) continue;
-    if (bindings_.size() == kMaxNamespaceBindings) Fail("too many XML namespace declarations");
-    bindings_.push_back({open_.size(), a.name.substr(6), Decode(a.value)});
-  }
-  start_ = true;
-}
-
-void XmlScanner::Close() {
-  while (!bindings_.empty() && bindings_.back().depth == open_.size()) bindings_.pop_back();
-  name_ = open_.back();
-  open_.pop_back();
-}
-
-std::optional<std::string> XmlScanner::Attribute(std::string_view name) const {
-  for (const RawAttribute& a : attributes_) {
-    if (a.name == name) return Decode(a.value);
-  }
-  return std::nullopt;
-}
-
-std::optional<std::string> XmlScanner::Attribute(std::string_view local,
-                                                 const std::array<std::string_view, 2>& namespaces) const {
-  for (const RawAttribute& a : attributes_) {
-    const std::size_t colon = a.name.find(':');
-    if (colon == std::string_view::npos || a.name.substr(colon + 1) != local) continue;
-    const std::string_view prefix = a.name.substr(0, colon);
-    for (auto b = bindings_.rbegin(); b != bindings_.rend(); ++b) {
-      if (b->prefix != prefix) continue;
-      for (const std::string_view uri : namespaces) {
-        if (b->uri == uri) return Decode(a.value);
-      }
-      break;
-    }
-  }
-  return std::nullopt;
-}
-
-// Attribute value: predefined entities and character references decoded,
-// white space normalised to spaces as XML requires.
-std::string XmlScanner::Decode(std::string_view raw, bool attribute) const {
-  std::string out;
-  out.reserve(raw.size());
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    const char c = raw[i];
-    // Line ends are one line feed in content too.
-    if (c == '\r') {
-      out += attribute ? ' ' : '\n';
-      if (i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
-      continue;
-    }
-    if (attribute && (c == '\t' || c == '\n')) {
-      out += ' ';
-      continue;
-    }
-    if (c != '&') {
-      out += c;
-      continue;
-    }
-    const std::size_t semicolon = raw.find(';', i);
-    if (semicolon == std::string_view::npos) Fail("malformed XML (bare '&')");
-    const std::string_view entity = raw.substr(i + 1, semicolon - i - 1);
-    i = semicolon;
-    static constexpr std::array<std::pair<std::string_view, char>, 5> kEntities = {
-        {{"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"apos", '\''}, {"quot", '"'}}};
-    bool named = false;
-    for (const auto& [entityName, character] : kEntities) {
-      if (entity == entityName) {
-        out += character;
-        named = true;
-      }
-    }
-    if (named) continue;
-    const bool hex = entity.starts_with("#x");
-    if (!hex && !entity.starts_with("#")) Fail("unknown XML entity &" + std::string(entity) + ";");
-    const std::string_view digits = entity.substr(hex ? 2 : 1);
-    std::uint32_t code = 0;
-    for (const char d : digits) {
-      const int value = HexDigit(d);
-      if (value < 0 || (!hex && value > 9)) {
-        code = 0;  // not a character
-        break;
-      }
-      code = code * (hex ? 16 : 10) + static_cast<std::uint32_t>(value);
-      if (code > 0x10FFFF) break;
-    }
-    // XML's Char: tab, line feed, carriage return, and the rest of Unicode
-    // but the surrogates, U+FFFE and U+FFFF.
-    const bool valid =
-        !digits.empty() && (code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code < 0xD800) ||
-                            (code >= 0xE000 && code <= 0xFFFD) || (code >= 0x10000 && code <= 0x10FFFF));
-    if (!valid) Fail("bad XML character reference &" + std::string(entity) + ";");
-    AppendUtf8(out, code);
-  }
-  return out;
-}
 
 // ----------------------------------------------------------------- the parts
 
@@ -615,9 +508,26 @@ void ReadCells(std::string_view xml, const std::string& part,
     long column;
   };
   std::map<std::string, Shared> shared;  // by si, from the cell that holds the text
+  std::string formulaKind;
+  std::string sharedIndex;
   while (x.Next()) {
     if (!x.IsStart()) {
       if (x.Depth() == 3) cell = nullptr;  // the end of <c>
+      if (cell != nullptr && x.Depth() == 4 && x.Local() == "f") {
+        std::string text = x.Text();
+        if (formulaKind == "shared") {
+          if (!text.empty()) {
+            shared[sharedIndex] = {text, row, column};
+          } else if (const auto master = shared.find(sharedIndex); master != shared.end()) {
+            text =
+                ShiftFormula(master->second.text, row - master->second.row, column - master->second.column);
+          }
+        }
+        // A data table's cells hold no formula of their own in Excel.
+        if (formulaKind != "dataTable") cell->formulaText = std::move(text);
+      } else if (cell != nullptr && x.Depth() == 4 && x.Local() == "v" && cell->formula) {
+        cell->result = ReadResult(x, type, x.Text());
+      }
       continue;
     }
     if (x.Depth() == 3 && x.Local() == "row" && x.Ancestor(2) == "sheetData") {
@@ -640,24 +550,11 @@ void ReadCells(std::string_view xml, const std::string& part,
       type = x.Attribute("t").value_or("n");
     } else if (cell != nullptr && x.Depth() == 5 && x.Local() == "f") {
       cell->formula = true;
-      const std::string kind = x.Attribute("t").value_or("normal");
-      std::string text = x.Text();
-      if (kind == "shared") {
-        const std::string si = x.Attribute("si").value_or("");
-        if (!text.empty()) {
-          shared[si] = {text, row, column};
-        } else if (const auto master = shared.find(si); master != shared.end()) {
-          text = ShiftFormula(master->second.text, row - master->second.row, column - master->second.column);
-        }
-      }
-      // A data table's cells hold no formula of their own in Excel.
-      if (kind != "dataTable") cell->formulaText = std::move(text);
-    } else if (cell != nullptr && x.Depth() == 5 && x.Local() == "v" && cell->formula) {
-      cell->result = ReadResult(x, type, x.Text());
+      formulaKind = x.Attribute("t").value_or("normal");
+      sharedIndex = x.Attribute("si").value_or("");
     }
   }
 }
-
 }  // namespace
 
 FileRecords ReadXlsxRecords(std::string_view bytes) {
