@@ -1,8 +1,7 @@
 // The .xlsx reader: sheet names and states, active sheet, date system,
-// consolidation settings, each cell's number format and each formula's
-// stored result, read with a small zip reader (stored and deflated
-// entries, zlib) and a small XML tag scanner. Both check every offset and size against the
-// bytes they were given, and neither needs more than linear time.
+// consolidation settings, each cell's number format, each formula's text
+// and stored result. The container is read by libzip, the XML parts by
+// expat; sizes, inflation and nesting are bounded.
 #include <expat.h>
 #include <zip.h>
 
