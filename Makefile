@@ -10,7 +10,7 @@
 # LibreOffice reads real workbooks (.xls, .xlsx, .ods): its spreadsheet
 # filters without a desktop (recommends left out: 254 MiB instead of far
 # more), and its SDK for the C++ UNO headers and libraries.
-OFFICE_PACKAGES := libreoffice-calc-nogui libreoffice-dev zlib1g-dev nettle-dev libzip-dev libexpat1-dev pkg-config
+OFFICE_PACKAGES := libreoffice-calc-nogui libreoffice-dev zlib1g-dev nettle-dev libzip-dev libexpat1-dev libgsf-1-dev pkg-config
 DEMO_PACKAGES := cmake ninja-build g++ make nlohmann-json3-dev $(OFFICE_PACKAGES)
 TEST_PACKAGES := $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev python3-xlrd python3-openpyxl
 # Cross-compilers, widl (and Wine's .idl files), Wine to run the x64 tests,

@@ -5,11 +5,16 @@
 // number format (its XF's FORMAT) and each formula's cached result
 // (FORMULA, with STRING for a text).
 //
-// An .xls file is a compound file (OLE2, [MS-CFB]) whose "Workbook" stream
-// holds BIFF8 records ([MS-XLS]). Both layers are read with every offset,
-// sector index, chain and length checked against the bytes at hand: a
-// malformed file throws FileFormatError, never reads out of bounds, never
-// loops and never allocates more than the file can hold.
+// An .xls file is a compound file (OLE2, [MS-CFB]), read by libgsf, whose
+// "Workbook" stream holds BIFF8 records ([MS-XLS]; "Book" and BIFF5 for
+// Excel 5.0/95). The records are read with every length checked against
+// the bytes at hand: a malformed file throws FileFormatError, never reads
+// out of bounds, never loops and never allocates more than the file can
+// hold.
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-memory.h>
+#include <gsf/gsf-utils.h>
 #include <iconv.h>
 
 #include <algorithm>
@@ -36,10 +41,6 @@ namespace {
 std::uint16_t Le16(std::string_view bytes, std::size_t at) {
   return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
                                     static_cast<unsigned char>(bytes[at + 1]) << 8);
-}
-
-std::uint32_t Le32(std::string_view bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(Le16(bytes, at)) | static_cast<std::uint32_t>(Le16(bytes, at + 2)) << 16;
 }
 
 std::string Utf8(std::u16string_view text) {
@@ -97,222 +98,93 @@ std::u16string FromCodePage(std::string_view bytes, std::uint16_t codePage) {
 // ---------------------------------------------------------------------------
 // Compound file
 
-constexpr std::uint32_t kMaxRegularSector = 0xFFFFFFFA;
-constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
-constexpr std::size_t kHeaderSize = 512;
-constexpr std::size_t kDirectoryEntrySize = 128;
-constexpr std::size_t kMiniSectorSize = 64;
-constexpr std::size_t kMiniStreamCutoff = 4096;  // smaller streams live in the mini stream
-constexpr std::uint8_t kStreamObject = 2;
-constexpr std::uint8_t kRootObject = 5;
-constexpr std::uint32_t kNoEntry = 0xFFFFFFFF;
-
-struct DirectoryEntry {
-  std::u16string name;
-  std::uint8_t type = 0;
-  std::uint32_t left = kNoEntry;
-  std::uint32_t right = kNoEntry;
-  std::uint32_t child = kNoEntry;
-  std::uint32_t start = kEndOfChain;
-  std::uint64_t size = 0;
-};
-
+// The streams under the root storage of an OLE2 compound file, through
+// libgsf (Gnumeric's reader of these files) over the bytes in memory.
 class CompoundFile {
  public:
-  explicit CompoundFile(std::string_view file);
+  explicit CompoundFile(std::string_view file) : size_(file.size()) {
+    static const bool ready = [] {
+      gsf_init();
+      // libgsf tells of every damaged file on standard error; the reason
+      // reaches the user in our own message instead.
+      for (const char* domain : {"libgsf", "libgsf:msole", "libgsf:utils"}) {
+        g_log_set_handler(
+            domain, static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK),
+            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+      }
+      return true;
+    }();
+    (void)ready;
+    input_ = gsf_input_memory_new(reinterpret_cast<const guint8*>(file.data()),
+                                  static_cast<gsf_off_t>(file.size()), FALSE);
+    if (input_ == nullptr) Fail("not an OLE2 compound file");
+    GError* error = nullptr;
+    infile_ = gsf_infile_msole_new(input_, &error);
+    if (infile_ == nullptr) {
+      const std::string why = error != nullptr && error->message != nullptr ? error->message : "unreadable";
+      g_clear_error(&error);
+      g_object_unref(input_);
+      Fail("not an OLE2 compound file, or a damaged one (" + why + ")");
+    }
+  }
+  CompoundFile(const CompoundFile&) = delete;
+  CompoundFile& operator=(const CompoundFile&) = delete;
+  ~CompoundFile() {
+    g_object_unref(infile_);
+    g_object_unref(input_);
+  }
+
+  [[nodiscard]] bool Has(std::u16string_view name) const { return Find(name) >= 0; }
 
   // The stream `name` directly under the root storage (names compare
   // without regard to case).
-  [[nodiscard]] std::string Stream(std::u16string_view name) const;
-  [[nodiscard]] bool Has(std::u16string_view name) const;
+  [[nodiscard]] std::string Stream(std::u16string_view name) const {
+    const std::string what = Utf8(name) + " stream";
+    const int index = Find(name);
+    if (index < 0) Fail("no " + what + " (not an Excel workbook)");
+    GsfInput* stream = gsf_infile_child_by_index(infile_, index);
+    if (stream == nullptr) Fail("the " + what + " cannot be read");
+    const gsf_off_t size = gsf_input_size(stream);
+    std::string bytes;
+    if (size < 0 || static_cast<std::uint64_t>(size) > size_) {
+      g_object_unref(stream);
+      Fail("the " + what + " is larger than the file");
+    }
+    bytes.resize(static_cast<std::size_t>(size));
+    const bool read = size == 0 || gsf_input_read(stream, static_cast<std::size_t>(size),
+                                                  reinterpret_cast<guint8*>(bytes.data())) != nullptr;
+    g_object_unref(stream);
+    if (!read) Fail("the " + what + " is truncated or damaged");
+    return bytes;
+  }
 
  private:
-  // The sectors of the chain from `start`, following `table`: `count`
-  // sectors, or up to the end of the chain when there is no count.
-  [[nodiscard]] std::vector<std::uint32_t> Chain(const std::vector<std::uint32_t>& table, std::uint32_t start,
-                                                 std::optional<std::size_t> count,
-                                                 const std::string& what) const;
-  // `size` bytes from the regular sectors of the chain from `start`.
-  [[nodiscard]] std::string ReadRegular(std::uint32_t start, std::uint64_t size,
-                                        const std::string& what) const;
-  // The bytes of sector `sector` (`length` of them, at most a sector).
-  [[nodiscard]] std::string_view Sector(std::uint32_t sector, std::size_t length,
-                                        const std::string& what) const;
-  void ReadFat();
-  void ReadDirectory();
-  [[nodiscard]] const DirectoryEntry* Find(std::u16string_view name) const;
+  // The index of the stream `name` among the root's children; -1.
+  [[nodiscard]] int Find(std::u16string_view name) const {
+    const int count = gsf_infile_num_children(infile_);
+    for (int i = 0; i < count; ++i) {
+      const char* child = gsf_infile_name_by_index(infile_, i);
+      if (child == nullptr || std::string_view(child).size() != name.size()) continue;
+      bool same = true;
+      for (std::size_t k = 0; k < name.size() && same; ++k) {
+        const auto upper = [](char32_t c) { return c >= U'a' && c <= U'z' ? c - 32 : c; };
+        same = upper(static_cast<unsigned char>(child[k])) == upper(name[k]);
+      }
+      if (!same) continue;
+      // A storage of that name is no stream.
+      GsfInput* entry = gsf_infile_child_by_index(infile_, i);
+      const bool stream =
+          entry != nullptr && !(GSF_IS_INFILE(entry) && gsf_infile_num_children(GSF_INFILE(entry)) >= 0);
+      if (entry != nullptr) g_object_unref(entry);
+      if (stream) return i;
+    }
+    return -1;
+  }
 
-  std::string_view file_;
-  std::size_t sectorSize_ = 512;
-  std::size_t sectorCount_ = 0;  // sectors at least partly present in the file
-  bool version4_ = false;
-  std::vector<std::uint32_t> fat_;
-  std::vector<DirectoryEntry> entries_;
+  std::size_t size_;
+  GsfInput* input_ = nullptr;
+  GsfInfile* infile_ = nullptr;
 };
-
-CompoundFile::CompoundFile(std::string_view file) : file_(file) {
-  static constexpr std::string_view kSignature("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
-  if (file.size() < kHeaderSize || file.substr(0, 8) != kSignature || Le16(file, 0x1C) != 0xFFFE) {
-    Fail("not an OLE2 compound file");
-  }
-  const std::uint16_t sectorShift = Le16(file, 0x1E);
-  if ((sectorShift != 9 && sectorShift != 12) || Le16(file, 0x20) != 6) Fail("unsupported OLE2 sector size");
-  sectorSize_ = std::size_t{1} << sectorShift;
-  version4_ = sectorShift == 12;
-  // The header fills the first sector; sector n starts at (n + 1) sectors.
-  if (file.size() < sectorSize_) Fail("the compound file is truncated");
-  sectorCount_ = (file.size() - sectorSize_ + sectorSize_ - 1) / sectorSize_;
-  ReadFat();
-  ReadDirectory();
-}
-
-std::string_view CompoundFile::Sector(std::uint32_t sector, std::size_t length,
-                                      const std::string& what) const {
-  if (sector >= sectorCount_) Fail("the " + what + " points past the end of the file");
-  const std::size_t at = (std::size_t{sector} + 1) * sectorSize_;
-  if (file_.size() - at < length) Fail("the " + what + " is truncated");
-  return file_.substr(at, length);
-}
-
-void CompoundFile::ReadFat() {
-  const std::uint32_t fatSectors = Le32(file_, 0x2C);
-  if (fatSectors > sectorCount_) Fail("the FAT is larger than the file");
-  std::vector<std::uint32_t> fatSectorList;
-  fatSectorList.reserve(fatSectors);
-  for (std::size_t i = 0; i < 109 && fatSectorList.size() < fatSectors; ++i) {
-    fatSectorList.push_back(Le32(file_, 0x4C + 4 * i));
-  }
-  // The FAT sectors beyond the 109 of the header are listed in DIFAT
-  // sectors: a sector's last entry is the next DIFAT sector.
-  std::vector<bool> seen(sectorCount_, false);
-  std::uint32_t difat = Le32(file_, 0x44);
-  const std::size_t perDifatSector = sectorSize_ / 4 - 1;
-  while (fatSectorList.size() < fatSectors) {
-    if (difat >= sectorCount_) Fail("the DIFAT points past the end of the file");
-    if (seen[difat]) Fail("the DIFAT has a loop in its sector chain");
-    seen[difat] = true;
-    const std::string_view sector = Sector(difat, sectorSize_, "DIFAT");
-    for (std::size_t i = 0; i < perDifatSector && fatSectorList.size() < fatSectors; ++i) {
-      fatSectorList.push_back(Le32(sector, 4 * i));
-    }
-    difat = Le32(sector, 4 * perDifatSector);
-  }
-  fat_.reserve(fatSectorList.size() * (sectorSize_ / 4));
-  for (const std::uint32_t fatSector : fatSectorList) {
-    const std::string_view sector = Sector(fatSector, sectorSize_, "FAT");
-    for (std::size_t i = 0; i < sectorSize_; i += 4) fat_.push_back(Le32(sector, i));
-  }
-}
-
-std::vector<std::uint32_t> CompoundFile::Chain(const std::vector<std::uint32_t>& table, std::uint32_t start,
-                                               std::optional<std::size_t> count,
-                                               const std::string& what) const {
-  std::vector<std::uint32_t> chain;
-  std::vector<bool> seen(table.size(), false);
-  for (std::uint32_t sector = start; !count || chain.size() < *count; sector = table[sector]) {
-    if (sector == kEndOfChain) {
-      if (count) Fail("the " + what + " is truncated");
-      break;
-    }
-    if (sector > kMaxRegularSector || sector >= table.size())
-      Fail("the " + what + " has a broken sector chain");
-    if (seen[sector]) Fail("the " + what + " has a loop in its sector chain");
-    seen[sector] = true;
-    chain.push_back(sector);
-  }
-  return chain;
-}
-
-std::string CompoundFile::ReadRegular(std::uint32_t start, std::uint64_t size,
-                                      const std::string& what) const {
-  if (size > file_.size()) Fail("the " + what + " is larger than the file");
-  std::string bytes;
-  bytes.reserve(static_cast<std::size_t>(size));
-  for (const std::uint32_t sector : Chain(fat_, start, (size + sectorSize_ - 1) / sectorSize_, what)) {
-    bytes += Sector(sector, std::min(sectorSize_, static_cast<std::size_t>(size) - bytes.size()), what);
-  }
-  return bytes;
-}
-
-void CompoundFile::ReadDirectory() {
-  std::string directory;
-  for (const std::uint32_t sector : Chain(fat_, Le32(file_, 0x30), std::nullopt, "directory")) {
-    directory += Sector(sector, sectorSize_, "directory");
-  }
-  for (std::size_t at = 0; at + kDirectoryEntrySize <= directory.size(); at += kDirectoryEntrySize) {
-    const std::string_view raw = std::string_view(directory).substr(at, kDirectoryEntrySize);
-    DirectoryEntry entry;
-    // The name: UTF-16, its length in bytes counting the final NUL.
-    const std::uint16_t nameBytes = Le16(raw, 0x40);
-    if (nameBytes >= 2 && nameBytes <= 64 && nameBytes % 2 == 0) {
-      for (std::size_t i = 0; i + 2 < nameBytes; i += 2) entry.name += static_cast<char16_t>(Le16(raw, i));
-    }
-    entry.type = static_cast<std::uint8_t>(raw[0x42]);
-    entry.left = Le32(raw, 0x44);
-    entry.right = Le32(raw, 0x48);
-    entry.child = Le32(raw, 0x4C);
-    entry.start = Le32(raw, 0x74);
-    // Version 3 files may leave garbage in the high half of the size.
-    entry.size = version4_ ? (std::uint64_t{Le32(raw, 0x7C)} << 32 | Le32(raw, 0x78)) : Le32(raw, 0x78);
-    entries_.push_back(std::move(entry));
-  }
-  if (entries_.empty() || entries_[0].type != kRootObject)
-    Fail("the compound file has no root directory entry");
-}
-
-bool SameName(std::u16string_view a, std::u16string_view b) {
-  const auto upper = [](char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [&](char16_t x, char16_t y) { return upper(x) == upper(y); });
-}
-
-bool CompoundFile::Has(std::u16string_view name) const { return Find(name) != nullptr; }
-
-const DirectoryEntry* CompoundFile::Find(std::u16string_view name) const {
-  // The children of a storage form a binary tree through left and right.
-  const DirectoryEntry* found = nullptr;
-  std::vector<bool> seen(entries_.size(), false);
-  std::vector<std::uint32_t> pending{entries_[0].child};
-  while (!pending.empty() && found == nullptr) {
-    const std::uint32_t id = pending.back();
-    pending.pop_back();
-    if (id == kNoEntry) continue;
-    if (id >= entries_.size() || seen[id]) Fail("the compound file directory is corrupt");
-    seen[id] = true;
-    const DirectoryEntry& entry = entries_[id];
-    if (entry.type == kStreamObject && SameName(entry.name, name)) found = &entry;
-    pending.push_back(entry.left);
-    pending.push_back(entry.right);
-  }
-  return found;
-}
-
-std::string CompoundFile::Stream(std::u16string_view name) const {
-  const DirectoryEntry* found = Find(name);
-  const std::string what = Utf8(name) + " stream";
-  if (found == nullptr) Fail("no " + what + " (not an Excel workbook)");
-  if (found->size >= kMiniStreamCutoff) return ReadRegular(found->start, found->size, what);
-
-  // A small stream: 64-byte sectors of the mini stream (the root entry's
-  // data), chained by the mini FAT.
-  const std::string miniStream = ReadRegular(entries_[0].start, entries_[0].size, "mini stream");
-  std::vector<std::uint32_t> miniFat;
-  for (const std::uint32_t sector : Chain(fat_, Le32(file_, 0x3C), Le32(file_, 0x40), "mini FAT")) {
-    const std::string_view bytes = Sector(sector, sectorSize_, "mini FAT");
-    for (std::size_t i = 0; i < sectorSize_; i += 4) miniFat.push_back(Le32(bytes, i));
-  }
-  const auto size = static_cast<std::size_t>(found->size);
-  std::string bytes;
-  bytes.reserve(size);
-  for (const std::uint32_t sector :
-       Chain(miniFat, found->start, (size + kMiniSectorSize - 1) / kMiniSectorSize, what)) {
-    const std::size_t at = std::size_t{sector} * kMiniSectorSize;
-    const std::size_t length = std::min(kMiniSectorSize, size - bytes.size());
-    if (at >= miniStream.size() || miniStream.size() - at < length) Fail("the " + what + " is truncated");
-    bytes.append(miniStream, at, length);
-  }
-  return bytes;
-}
 
 // ---------------------------------------------------------------------------
 // BIFF8 records
