@@ -66,6 +66,7 @@ std::u16string FromCodePage(std::string_view bytes, std::uint16_t codePage) {
   if (codePage != 1252 && codePage != 367) {
     const std::string name = codePage == 10000 ? "MACINTOSH" : "CP" + std::to_string(codePage);
     const iconv_t converter = iconv_open("UTF-16LE", name.c_str());
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): iconv's failure value
     if (converter != reinterpret_cast<iconv_t>(-1)) {
       std::string in(bytes);
       std::string out(bytes.size() * 4 + 4, '\0');
