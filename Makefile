@@ -12,7 +12,7 @@
 # more), and its SDK for the C++ UNO headers and libraries.
 OFFICE_PACKAGES := libreoffice-calc-nogui libreoffice-dev zlib1g-dev nettle-dev libzip-dev libexpat1-dev libgsf-1-dev pkg-config
 DEMO_PACKAGES := cmake ninja-build g++ make nlohmann-json3-dev $(OFFICE_PACKAGES)
-TEST_PACKAGES := $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev python3-xlrd python3-openpyxl
+TEST_PACKAGES := $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev python3-xlrd python3-openpyxl python3-pil chromium
 # Cross-compilers, widl (and Wine's .idl files), Wine to run the x64 tests,
 # GoogleTest's sources to build for Windows, and Xvfb for the display of
 # the Excel automation server's test. 32-bit Wine (wine32:i386, for the x86

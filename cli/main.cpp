@@ -8,17 +8,20 @@
 #include <charconv>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/grader.h"
 #include "cli/office_session.h"
 #include "cli/output.h"
+#include "cli/report.h"
 #include "module/codes_generaux.h"
 #include "questions/factory.h"
 #include "sim/document.h"
@@ -39,7 +42,7 @@ constexpr std::uintmax_t kMaxRealWorkbookBytes = 64U << 20;
 
 constexpr const char* kUsage =
     "usage: r58267 check QUESTION WORKBOOK [WORKBOOK2] [--json] [--decimal-separator SEP] [--explain]\n"
-    "       r58267 batch QUESTION WORKBOOK... [--json] [--decimal-separator SEP]\n"
+    "       r58267 batch QUESTION WORKBOOK... [--json] [--decimal-separator SEP] [--report FILE.html]\n"
     "       r58267 import WORKBOOK [--password PASSWORD]...\n"
     "       r58267 demo [--samples DIR]\n"
     "       r58267 causes\n"
@@ -56,6 +59,8 @@ constexpr const char* kUsage =
     "       learner's two in turn) in one LibreOffice session: one CSV row per learner\n"
     "       (file,passed,cause,explanation,error), or with --json one JSON line, then a\n"
     "       summary of the causes on standard error; a progress bar on a terminal.\n"
+    "       --report FILE.html     also a page for the trainer: counts, a chart of the\n"
+    "                              causes and one row per learner (self-contained)\n"
     "import prints the workbook document that a real workbook gives; --password\n"
     "       names a password to try on protected sheets.\n"
     "demo   grades every sample workbook and compares with its expected outcome.\n"
@@ -252,15 +257,29 @@ class Progress {
   bool shown_;
 };
 
+// Now, as "YYYY-MM-DD HH:MM" in local time.
+std::string LocalTimeText() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+  return text;
+}
+
 int Batch(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   bool json = false;
   char separator = '.';
+  std::optional<fs::path> report;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--json") {
       json = true;
     } else if (args[i] == "--decimal-separator") {
       separator = DecimalSeparator(args, ++i);
+    } else if (args[i] == "--report") {
+      if (i + 1 == args.size()) throw Usage{"--report needs a FILE.html"};
+      report = args[++i];
     } else if (args[i].size() > 1 && args[i][0] == '-') {
       throw Usage{"unknown option '" + OneLine(args[i]) + "'"};
     } else {
@@ -283,6 +302,7 @@ int Batch(const std::vector<std::string>& args) {
   std::map<std::string, int> causes;
   std::size_t passed = 0;
   std::size_t ungraded = 0;
+  std::vector<cli::BatchRow> rows;
   if (!json) std::printf("file,passed,cause,explanation,error\n");
   for (std::size_t first = 0; first < files.size(); first += noms.size()) {
     std::vector<fs::path> learner(files.begin() + static_cast<std::ptrdiff_t>(first),
@@ -312,6 +332,8 @@ int Batch(const std::vector<std::string>& args) {
     } else {
       ++ungraded;
     }
+    rows.push_back({shown, graded ? std::optional<bool>(outcome.Passed()) : std::nullopt,
+                    graded ? outcome.causeErreur : "", explanation, error});
     if (json) {
       nlohmann::ordered_json line;
       line["file"] = shown;
@@ -334,6 +356,16 @@ int Batch(const std::vector<std::string>& args) {
                passed, learners - passed - ungraded, ungraded);
   for (const auto& [cause, count] : causes)
     std::fprintf(stderr, "  %-16s %d\n", OneLine(cause).c_str(), count);
+  if (report) {
+    std::ofstream out(*report, std::ios::binary | std::ios::trunc);
+    out << cli::BatchReport(question, rows, LocalTimeText());
+    out.close();
+    if (!out) {
+      std::fprintf(stderr, "r58267: the report '%s' could not be written\n",
+                   OneLine(report->string()).c_str());
+      return kExitOutputError;
+    }
+  }
   return ungraded == 0 ? kExitPassed : kExitCallFailed;
 }
 
