@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -13,9 +14,11 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/grader.h"
@@ -42,7 +45,8 @@ constexpr std::uintmax_t kMaxRealWorkbookBytes = 64U << 20;
 
 constexpr const char* kUsage =
     "usage: r58267 check QUESTION WORKBOOK [WORKBOOK2] [--json] [--decimal-separator SEP] [--explain]\n"
-    "       r58267 batch QUESTION WORKBOOK... [--json] [--decimal-separator SEP] [--report FILE.html]\n"
+    "       r58267 batch QUESTION WORKBOOK... [--json] [--decimal-separator SEP] [--jobs N]\n"
+    "                    [--report FILE.html]\n"
     "       r58267 import WORKBOOK [--password PASSWORD]...\n"
     "       r58267 demo [--samples DIR]\n"
     "       r58267 causes\n"
@@ -59,6 +63,8 @@ constexpr const char* kUsage =
     "       learner's two in turn) in one LibreOffice session: one CSV row per learner\n"
     "       (file,passed,cause,explanation,error), or with --json one JSON line, then a\n"
     "       summary of the causes on standard error; a progress bar on a terminal.\n"
+    "       --jobs N               N learners graded at once, each worker with its own\n"
+    "                              LibreOffice (default: the number of processors)\n"
     "       --report FILE.html     also a page for the trainer: counts, a chart of the\n"
     "                              causes and one row per learner (self-contained)\n"
     "import prints the workbook document that a real workbook gives; --password\n"
@@ -257,6 +263,92 @@ class Progress {
   bool shown_;
 };
 
+// --jobs N: 1 to 64.
+std::size_t ParseJobs(const std::vector<std::string>& args, std::size_t at) {
+  if (at >= args.size()) throw Usage{"--jobs needs a number"};
+  std::size_t jobs = 0;
+  const std::string& text = args[at];
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), jobs);
+  if (error != std::errc() || end != text.data() + text.size() || jobs < 1 || jobs > 64)
+    throw Usage{"--jobs takes a number from 1 to 64, not '" + OneLine(text) + "'"};
+  return jobs;
+}
+
+// Grades the learners of a batch on worker threads, each with a
+// LibreOffice of its own (the grading itself shares nothing but the
+// run's regional settings, set before the workers start). The outcome
+// of learner i is waited for by Outcome(i).
+class BatchWorkers {
+ public:
+  BatchWorkers(long question, const std::vector<std::vector<fs::path>>& learners, std::size_t count)
+      : question_(question), learners_(learners), outcomes_(learners.size()) {
+    for (std::size_t k = 0; k < count; ++k) threads_.emplace_back([this] { Work(); });
+  }
+  BatchWorkers(const BatchWorkers&) = delete;
+  BatchWorkers& operator=(const BatchWorkers&) = delete;
+  ~BatchWorkers() {
+    {
+      const std::lock_guard lock(mutex_);
+      next_ = learners_.size();  // nothing more is started
+    }
+    for (std::thread& thread : threads_) thread.join();
+  }
+
+  // Refusal, as the sequential run gives it, when a worker met one (no
+  // LibreOffice, no temporary folder): the batch stops.
+  cli::Outcome Outcome(std::size_t index) {
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [&] { return outcomes_[index].has_value() || refusal_.has_value(); });
+    if (!outcomes_[index]) throw cli::Refusal(*refusal_);
+    return *outcomes_[index];
+  }
+
+ private:
+  void Work() {
+    cli::OfficeSession session;
+    for (;;) {
+      std::size_t index = 0;
+      {
+        const std::lock_guard lock(mutex_);
+        if (next_ == learners_.size()) return;
+        index = next_++;
+      }
+      try {
+        cli::Outcome outcome = Grade(learners_[index], session);
+        const std::lock_guard lock(mutex_);
+        outcomes_[index] = std::move(outcome);
+      } catch (const cli::Refusal& refusal) {
+        const std::lock_guard lock(mutex_);
+        if (!refusal_) refusal_ = refusal.what();
+        next_ = learners_.size();
+      }
+      done_.notify_all();
+    }
+  }
+
+  cli::Outcome Grade(const std::vector<fs::path>& learner, cli::OfficeSession& session) const {
+    try {
+      for (const auto& file : learner) CheckReadable(file.string());
+      return GradeFiles(question_, learner, session);
+    } catch (const Usage& usage) {  // this file only: the batch goes on
+      return ImportFailure(question_, learner.front(), usage.message);
+    } catch (const cli::Refusal&) {
+      throw;  // the whole batch stops
+    } catch (const std::exception& error) {
+      return ImportFailure(question_, learner.front(), error.what());
+    }
+  }
+
+  long question_;
+  const std::vector<std::vector<fs::path>>& learners_;
+  std::mutex mutex_;
+  std::condition_variable done_;
+  std::vector<std::optional<cli::Outcome>> outcomes_;
+  std::optional<std::string> refusal_;
+  std::size_t next_ = 0;
+  std::vector<std::thread> threads_;
+};
+
 // Now, as "YYYY-MM-DD HH:MM" in local time.
 std::string LocalTimeText() {
   const std::time_t now = std::time(nullptr);
@@ -272,6 +364,7 @@ int Batch(const std::vector<std::string>& args) {
   bool json = false;
   char separator = '.';
   std::optional<fs::path> report;
+  std::size_t jobs = std::max(1U, std::thread::hardware_concurrency());
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--json") {
       json = true;
@@ -280,6 +373,8 @@ int Batch(const std::vector<std::string>& args) {
     } else if (args[i] == "--report") {
       if (i + 1 == args.size()) throw Usage{"--report needs a FILE.html"};
       report = args[++i];
+    } else if (args[i] == "--jobs") {
+      jobs = ParseJobs(args, ++i);
     } else if (args[i].size() > 1 && args[i][0] == '-') {
       throw Usage{"unknown option '" + OneLine(args[i]) + "'"};
     } else {
@@ -297,26 +392,26 @@ int Batch(const std::vector<std::string>& args) {
   }
 
   const vb::ScopedLocale locale(vb::Locale{separator});
-  cli::OfficeSession session;
+  std::vector<std::vector<fs::path>> learners;
+  for (std::size_t first = 0; first < files.size(); first += noms.size()) {
+    learners.emplace_back(files.begin() + static_cast<std::ptrdiff_t>(first),
+                          files.begin() + static_cast<std::ptrdiff_t>(first + noms.size()));
+  }
+  // Learners are graded by `jobs` workers, each with its own LibreOffice;
+  // their rows are written in the learners' order as they come.
+  BatchWorkers workers(question, learners, std::min(jobs, learners.size()));
   const Progress progress(files.size());
   std::map<std::string, int> causes;
   std::size_t passed = 0;
   std::size_t ungraded = 0;
   std::vector<cli::BatchRow> rows;
   if (!json) std::printf("file,passed,cause,explanation,error\n");
-  for (std::size_t first = 0; first < files.size(); first += noms.size()) {
-    std::vector<fs::path> learner(files.begin() + static_cast<std::ptrdiff_t>(first),
-                                  files.begin() + static_cast<std::ptrdiff_t>(first + noms.size()));
-    std::string shown = files[first];
-    for (std::size_t k = 1; k < learner.size(); ++k) shown += "+" + files[first + k];
-    progress.Show(first, shown);
-    cli::Outcome outcome;
-    try {
-      for (const auto& file : learner) CheckReadable(file.string());
-      outcome = GradeFiles(question, learner, session);
-    } catch (const Usage& usage) {  // this file only: the batch goes on
-      outcome = ImportFailure(question, learner.front(), usage.message);
-    }
+  for (std::size_t index = 0; index < learners.size(); ++index) {
+    const std::vector<fs::path>& learner = learners[index];
+    std::string shown = learner.front().string();
+    for (std::size_t k = 1; k < learner.size(); ++k) shown += "+" + learner[k].string();
+    progress.Show(index * noms.size(), shown);
+    const cli::Outcome outcome = workers.Outcome(index);
     const bool graded = outcome.failed.empty();
     const std::string error =
         graded ? ""
@@ -351,9 +446,8 @@ int Batch(const std::vector<std::string>& args) {
     std::fflush(stdout);
   }
   progress.Clear();
-  const std::size_t learners = files.size() / noms.size();
-  std::fprintf(stderr, "%zu learner(s): %zu passed, %zu not passed, %zu could not be graded\n", learners,
-               passed, learners - passed - ungraded, ungraded);
+  std::fprintf(stderr, "%zu learner(s): %zu passed, %zu not passed, %zu could not be graded\n",
+               learners.size(), passed, learners.size() - passed - ungraded, ungraded);
   for (const auto& [cause, count] : causes)
     std::fprintf(stderr, "  %-16s %d\n", OneLine(cause).c_str(), count);
   if (report) {

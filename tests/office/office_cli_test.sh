@@ -79,6 +79,12 @@ status=$?
   grep -q 'table.xls,false,B,' <<<"$out" && grep -qE 'broken.xls,,,,"?import failed' <<<"$out" &&
   grep -q 'solved.json,true,,' <<<"$out" && grep -q '3 learner(s): 1 passed, 1 not passed, 1 could not be graded' "$scratch/summary"
 check batch-csv $? "exit $status: $out $(cat "$scratch/summary")"
+# Two workers give the rows of one, in the same order.
+cp "$scratch/table.xls" "$scratch/table2.xls"
+one=$("$r58267" batch 705 "$scratch/table.xls" "$scratch/broken.xls" "$samples/705/solved.json" "$scratch/table2.xls" --jobs 1 2>/dev/null)
+two=$("$r58267" batch 705 "$scratch/table.xls" "$scratch/broken.xls" "$samples/705/solved.json" "$scratch/table2.xls" --jobs 2 2>/dev/null)
+[ "$one" = "$two" ] && [ "$(wc -l <<<"$two")" -eq 5 ]
+check batch-jobs-same-rows $? "$(diff <(echo "$one") <(echo "$two"))"
 out=$("$r58267" batch 705 "$scratch/table.xlsx" --json 2>/dev/null)
 status=$?
 [ $status -eq 0 ] && grep -q '^{"file":"[^"]*table.xlsx","passed":false,"cause":"B","explanation":".*","error":null}$' <<<"$out"
