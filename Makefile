@@ -6,6 +6,7 @@
 #   make windows  R58267.dll for x86 and x64 (mingw-w64), checked with objdump
 #   make fuzz   each libFuzzer target for FUZZ_SECONDS (60) under both sanitizers
 #   make bench  the benchmarks, with each check's automation calls
+#   make bench-real  r58267 batch on real .xlsx and .xls beside python3-openpyxl and python3-xlrd
 
 # LibreOffice reads real workbooks (.xls, .xlsx, .ods): its spreadsheet
 # filters without a desktop (recommends left out: 254 MiB instead of far
@@ -26,7 +27,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := document checks vb workbook_files
 JOBS ?= $(shell nproc)
 
-.PHONY: deps demo-deps windows-deps fuzz-deps test demo asan ci ci-build bench fuzz release windows docs format clean
+.PHONY: deps demo-deps windows-deps fuzz-deps test demo asan ci ci-build bench bench-real fuzz release windows docs format clean
 
 # Installs the missing packages among $(1), through sudo when not root.
 define install_missing
@@ -100,6 +101,11 @@ ci-build: deps
 # and the document reader, on an optimised build.
 bench: ci-build
 	./build/ci/r58267_bench
+
+# r58267 batch on real .xlsx and .xls files beside python3-openpyxl and
+# python3-xlrd on the same files (bench/real.sh), on an optimised build.
+bench-real: ci-build
+	bench/real.sh build/ci
 
 # Each target from its seed corpus (fuzz/corpus/TARGET, never written) and
 # what earlier runs found (build/fuzz/corpus/TARGET); a finding stops the run
