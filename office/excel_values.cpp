@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "framework/vb.h"
+
 namespace office {
 namespace {
 
@@ -108,17 +110,9 @@ std::size_t ReadReference(std::string_view text, std::size_t at, const std::stri
 }  // namespace
 
 std::string IsoDate(double serial) {
-  const long days = static_cast<long>(std::floor(serial)) - 25569 + 719468;  // days since 0000-03-01
-  const long era = (days >= 0 ? days : days - 146096) / 146097;
-  const long dayOfEra = days - era * 146097;
-  const long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const long mp = (5 * dayOfYear + 2) / 153;
-  const long day = dayOfYear - (153 * mp + 2) / 5 + 1;
-  const long month = mp < 10 ? mp + 3 : mp - 9;
-  const long year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-  char text[64];
-  std::snprintf(text, sizeof text, "%04ld-%02ld-%02ld", year, month, day);
+  const vb::DateParts date = vb::SplitDate(std::floor(serial));
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
   return text;
 }
 

@@ -16,7 +16,7 @@
 namespace office {
 
 // "YYYY-MM-DD" for a serial counted from 1899-12-30 (VB's and
-// LibreOffice's calendar).
+// LibreOffice's calendar), within VB's dates.
 [[nodiscard]] std::string IsoDate(double serial);
 
 // The date Excel shows for the whole serial `serial` of a workbook in the
