@@ -102,6 +102,8 @@ void CleanUpOnSignals() {
     // The lock is kept until the process ends: no folder is made after
     // these are removed.
     const std::lock_guard lock(gFoldersMutex);
+    // Folders are made under the same lock (the stand-in's template folder
+    // too): none can be made again once these are removed.
     std::error_code ignored;
     for (const auto& folder : gFolders) fs::remove_all(folder, ignored);
     for (const auto cleanUp : gCleanUps) cleanUp();
@@ -158,6 +160,7 @@ Outcome Grade(long question, const std::vector<Workbook>& workbooks) {
 
   sim::DesktopOptions options;
   options.templatesPath = modeles.Text();
+  options.folderLock = &gFoldersMutex;
   auto desktop = std::make_shared<sim::Desktop>(options);
   r58267::Module module(desktop);
   std::shared_ptr<excel::Application> application;

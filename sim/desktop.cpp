@@ -345,6 +345,8 @@ bool Desktop::MakeSureDirectoryPathExists(const std::string& path) {
   if (Denied(folder)) return false;
   // Never throws: a folder that cannot be made or looked at is not there,
   // which is the answer the template-folder wait expects.
+  std::unique_lock<std::mutex> lock;
+  if (options_.folderLock != nullptr) lock = std::unique_lock(*options_.folderLock);
   std::error_code error;
   fs::create_directories(folder, error);
   return fs::is_directory(folder, error);

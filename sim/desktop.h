@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -27,6 +28,10 @@ struct DesktopOptions {
   // Windows' "hide extensions for known file types", for every Excel
   // started here.
   bool hideExtensions = false;
+  // Held while the desktop makes folders: whoever else holds it keeps
+  // folders from being made (the command line, while it removes its
+  // folders on a signal, so that none is made again under it).
+  std::mutex* folderLock = nullptr;
 };
 
 // A window to put on the desktop.
