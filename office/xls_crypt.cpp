@@ -1,11 +1,11 @@
 #include "office/xls_crypt.h"
 
 #include <nettle/arcfour.h>
-#include <nettle/md5.h>
-#include <nettle/sha1.h>
+#include <nettle/nettle-meta.h>
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -43,23 +43,19 @@ Bytes Utf16(std::u16string_view text) {
   return bytes;
 }
 
-Bytes Md5(const Bytes& data) {
-  md5_ctx context;
-  md5_init(&context);
-  md5_update(&context, data.size(), data.data());
-  Bytes digest(MD5_DIGEST_SIZE);
-  md5_digest(&context, digest.size(), digest.data());
+// A digest by nettle's generic hash interface (MD5, SHA-1).
+Bytes Hash(const nettle_hash& hash, const Bytes& data) {
+  std::vector<std::max_align_t> context((hash.context_size + sizeof(std::max_align_t) - 1) /
+                                        sizeof(std::max_align_t));
+  hash.init(context.data());
+  hash.update(context.data(), data.size(), data.data());
+  Bytes digest(hash.digest_size);
+  hash.digest(context.data(), digest.size(), digest.data());
   return digest;
 }
 
-Bytes Sha1(const Bytes& data) {
-  sha1_ctx context;
-  sha1_init(&context);
-  sha1_update(&context, data.size(), data.data());
-  Bytes digest(SHA1_DIGEST_SIZE);
-  sha1_digest(&context, digest.size(), digest.data());
-  return digest;
-}
+Bytes Md5(const Bytes& data) { return Hash(nettle_md5, data); }
+Bytes Sha1(const Bytes& data) { return Hash(nettle_sha1, data); }
 
 void Append(Bytes& to, const Bytes& bytes) { to.insert(to.end(), bytes.begin(), bytes.end()); }
 
