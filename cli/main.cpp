@@ -45,9 +45,10 @@ constexpr std::uintmax_t kMaxRealWorkbookBytes = 64U << 20;
 
 constexpr const char* kUsage =
     "usage: r58267 check QUESTION WORKBOOK [WORKBOOK2] [--json] [--decimal-separator SEP] [--explain]\n"
+    "                    [--via-libreoffice]\n"
     "       r58267 batch QUESTION WORKBOOK... [--json] [--decimal-separator SEP] [--jobs N]\n"
-    "                    [--report FILE.html]\n"
-    "       r58267 import WORKBOOK [--password PASSWORD]...\n"
+    "                    [--report FILE.html] [--via-libreoffice]\n"
+    "       r58267 import WORKBOOK [--password PASSWORD]... [--via-libreoffice]\n"
     "       r58267 demo [--samples DIR]\n"
     "       r58267 causes\n"
     "       r58267 --help | --version\n"
@@ -55,16 +56,20 @@ constexpr const char* kUsage =
     "check  grades a workbook for question QUESTION (701 to 719) as the host program\n"
     "       does: InitQuestion, TestePoint, the outcome, Fermer and Quitter. A workbook\n"
     "       is a workbook document (JSON) or a real .xls, .xlsx or .ods file, told\n"
-    "       apart by content; real files are read through LibreOffice.\n"
+    "       apart by content. An .xlsx is read straight from the file; .xls and .ods\n"
+    "       files (and an .xlsx whose formulas Excel computes anew on opening, such\n"
+    "       as TODAY or RAND) through LibreOffice.\n"
+    "       --via-libreoffice      every real file through LibreOffice, .xlsx too\n"
     "       --json                 one JSON object on one line\n"
     "       --decimal-separator S  the regional decimal separator, \".\" (default) or \",\"\n"
     "       --explain              one sentence saying what the outcome's code means\n"
     "batch  grades each learner's workbook (for a question that delivers two, each\n"
-    "       learner's two in turn) in one LibreOffice session: one CSV row per learner\n"
+    "       learner's two in turn): one CSV row per learner\n"
     "       (file,passed,cause,explanation,error), or with --json one JSON line, then a\n"
     "       summary of the causes on standard error; a progress bar on a terminal.\n"
     "       --jobs N               N learners graded at once, each worker with its own\n"
-    "                              LibreOffice (default: the number of processors)\n"
+    "                              LibreOffice when it needs one (default: the number\n"
+    "                              of processors)\n"
     "       --report FILE.html     also a page for the trainer: counts, a chart of the\n"
     "                              causes and one row per learner (self-contained)\n"
     "import prints the workbook document that a real workbook gives; --password\n"
@@ -188,12 +193,15 @@ int Check(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   bool json = false;
   bool explain = false;
+  bool viaLibreOffice = false;
   char separator = '.';
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--json") {
       json = true;
     } else if (args[i] == "--explain") {
       explain = true;
+    } else if (args[i] == "--via-libreoffice") {
+      viaLibreOffice = true;
     } else if (args[i] == "--decimal-separator") {
       separator = DecimalSeparator(args, ++i);
     } else if (args[i].size() > 1 && args[i][0] == '-') {
@@ -218,7 +226,7 @@ int Check(const std::vector<std::string>& args) {
   }
 
   const vb::ScopedLocale locale(vb::Locale{separator});
-  cli::OfficeSession session;
+  cli::OfficeSession session(viaLibreOffice);
   const cli::Outcome outcome = GradeFiles(question, workbooks, session);
   if (json) {
     std::printf("%s\n", JsonLine(Json(outcome, explain)).c_str());
@@ -280,8 +288,12 @@ std::size_t ParseJobs(const std::vector<std::string>& args, std::size_t at) {
 // of learner i is waited for by Outcome(i).
 class BatchWorkers {
  public:
-  BatchWorkers(long question, const std::vector<std::vector<fs::path>>& learners, std::size_t count)
-      : question_(question), learners_(learners), outcomes_(learners.size()) {
+  BatchWorkers(long question, const std::vector<std::vector<fs::path>>& learners, std::size_t count,
+               bool viaLibreOffice)
+      : question_(question),
+        learners_(learners),
+        viaLibreOffice_(viaLibreOffice),
+        outcomes_(learners.size()) {
     for (std::size_t k = 0; k < count; ++k) threads_.emplace_back([this] { Work(); });
   }
   BatchWorkers(const BatchWorkers&) = delete;
@@ -305,7 +317,7 @@ class BatchWorkers {
 
  private:
   void Work() {
-    cli::OfficeSession session;
+    cli::OfficeSession session(viaLibreOffice_);
     for (;;) {
       std::size_t index = 0;
       {
@@ -341,6 +353,7 @@ class BatchWorkers {
 
   long question_;
   const std::vector<std::vector<fs::path>>& learners_;
+  bool viaLibreOffice_;
   std::mutex mutex_;
   std::condition_variable done_;
   std::vector<std::optional<cli::Outcome>> outcomes_;
@@ -364,10 +377,13 @@ int Batch(const std::vector<std::string>& args) {
   bool json = false;
   char separator = '.';
   std::optional<fs::path> report;
+  bool viaLibreOffice = false;
   std::size_t jobs = std::max(1U, std::thread::hardware_concurrency());
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--json") {
       json = true;
+    } else if (args[i] == "--via-libreoffice") {
+      viaLibreOffice = true;
     } else if (args[i] == "--decimal-separator") {
       separator = DecimalSeparator(args, ++i);
     } else if (args[i] == "--report") {
@@ -399,7 +415,7 @@ int Batch(const std::vector<std::string>& args) {
   }
   // Learners are graded by `jobs` workers, each with its own LibreOffice;
   // their rows are written in the learners' order as they come.
-  BatchWorkers workers(question, learners, std::min(jobs, learners.size()));
+  BatchWorkers workers(question, learners, std::min(jobs, learners.size()), viaLibreOffice);
   const Progress progress(files.size());
   std::map<std::string, int> causes;
   std::size_t passed = 0;
@@ -465,11 +481,14 @@ int Batch(const std::vector<std::string>& args) {
 
 int Import(const std::vector<std::string>& args) {
   office::ImportOptions options;
+  bool viaLibreOffice = false;
   std::vector<std::string> positional;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--password") {
       if (i + 1 == args.size()) throw Usage{"--password needs a value"};
       options.passwords.push_back(args[++i]);
+    } else if (args[i] == "--via-libreoffice") {
+      viaLibreOffice = true;
     } else if (args[i].size() > 1 && args[i][0] == '-') {
       throw Usage{"unknown option '" + OneLine(args[i]) + "'"};
     } else {
@@ -481,7 +500,7 @@ int Import(const std::vector<std::string>& args) {
   if (cli::KindOf(positional[0]) == office::FileKind::kDocument) {
     throw Usage{"'" + OneLine(positional[0]) + "' is not an .xls, .xlsx or .ods workbook"};
   }
-  cli::OfficeSession session;
+  cli::OfficeSession session(viaLibreOffice);
   try {
     std::printf("%s\n", session.Import(positional[0], options).dump(1).c_str());
   } catch (const office::ImportError& error) {

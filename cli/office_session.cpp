@@ -15,7 +15,7 @@ office::FileKind KindOf(const fs::path& file) {
   return office::SniffFile(bytes);
 }
 
-OfficeSession::OfficeSession() {
+OfficeSession::OfficeSession(bool viaLibreOffice) : viaLibreOffice_(viaLibreOffice) {
   static std::once_flag registered;
   std::call_once(registered, [] { AlsoOnSignal(office::KillAll); });
 }
@@ -23,6 +23,16 @@ OfficeSession::OfficeSession() {
 OfficeSession::~OfficeSession() = default;
 
 nlohmann::json OfficeSession::Import(const fs::path& file, const office::ImportOptions& options) {
+  office::ImportOptions told = options;
+  if (!told.warn) {
+    told.warn = [&file](const std::string& message) {
+      std::fprintf(stderr, "r58267: warning: '%s': %s\n", file.string().c_str(), message.c_str());
+    };
+  }
+  if (!viaLibreOffice_) {
+    if (std::optional<nlohmann::json> document = office::ImportDirectly(file, told))
+      return std::move(*document);
+  }
   if (!office_) {
     try {
       office_ = std::make_unique<office::Office>();
@@ -30,12 +40,6 @@ nlohmann::json OfficeSession::Import(const fs::path& file, const office::ImportO
     } catch (const office::OfficeError& error) {
       throw Refusal(error.what());
     }
-  }
-  office::ImportOptions told = options;
-  if (!told.warn) {
-    told.warn = [&file](const std::string& message) {
-      std::fprintf(stderr, "r58267: warning: '%s': %s\n", file.string().c_str(), message.c_str());
-    };
   }
   try {
     return office::ImportWorkbook(*office_, file, told);

@@ -1,6 +1,6 @@
-// The real workbooks of a run (.xls, .xlsx, .ods): LibreOffice started at
-// the first one, kept for the others, stopped when the session ends or
-// the run is interrupted.
+// The real workbooks of a run (.xls, .xlsx, .ods): an .xlsx read straight
+// from the file; LibreOffice started at the first other one, kept for the
+// others, stopped when the session ends or the run is interrupted.
 #pragma once
 
 #include <filesystem>
@@ -18,7 +18,9 @@ namespace cli {
 
 class OfficeSession {
  public:
-  OfficeSession();
+  // viaLibreOffice: every real workbook through LibreOffice, .xlsx files
+  // too (which are otherwise read straight from the file).
+  explicit OfficeSession(bool viaLibreOffice = false);
   ~OfficeSession();
   OfficeSession(const OfficeSession&) = delete;
   OfficeSession& operator=(const OfficeSession&) = delete;
@@ -38,6 +40,7 @@ class OfficeSession {
 
  private:
   std::unique_ptr<office::Office> office_;
+  bool viaLibreOffice_ = false;
   bool started_ = false;
 };
 

@@ -316,4 +316,68 @@ std::string SingleCell3d(const std::string& formula) {
   return out;
 }
 
+bool IsDateFormat(std::string_view format) {
+  // The codes in order, 'm' resolved once its neighbours are known: a
+  // minute after an hour or before a second, a month otherwise.
+  std::string codes;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    const char c = format[i];
+    if (c == '"') {
+      const std::size_t close = format.find('"', i + 1);
+      if (close == std::string_view::npos) break;
+      i = close;
+    } else if (c == '\\' || c == '_' || c == '*') {
+      ++i;  // the next character is shown, not a code
+    } else if (c == '[') {
+      const std::size_t close = format.find(']', i);
+      if (close == std::string_view::npos) break;
+      i = close;  // colours, conditions, locales; [h] is an elapsed time
+    } else if (c == ';') {
+      break;  // the first section decides, as Excel's does
+    } else if (c == 'a' || c == 'A') {
+      // AM/PM and A/P: a time's half of the day, no month.
+      std::string rest(format.substr(i, 5));
+      for (char& r : rest) r = static_cast<char>(std::toupper(static_cast<unsigned char>(r)));
+      if (rest == "AM/PM") i += 4;
+      if (rest.starts_with("A/P")) i += 2;
+    } else {
+      const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (lower == 'd' || lower == 'y' || lower == 'h' || lower == 's' || lower == 'm') codes += lower;
+    }
+  }
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    if (codes[i] == 'd' || codes[i] == 'y') return true;
+    if (codes[i] != 'm') continue;
+    std::size_t before = i;
+    while (before > 0 && codes[before - 1] == 'm') --before;
+    std::size_t after = i;
+    while (after < codes.size() && codes[after] == 'm') ++after;
+    const bool minute =
+        (before > 0 && codes[before - 1] == 'h') || (after < codes.size() && codes[after] == 's');
+    if (!minute) return true;
+    i = after - 1;
+  }
+  return false;
+}
+
+std::string ExcelTruthLiterals(const std::string& formula) {
+  std::string out;
+  bool quoted = false;
+  for (std::size_t i = 0; i < formula.size(); ++i) {
+    if (formula[i] == '"') quoted = !quoted;
+    if (!quoted) {
+      const bool before = i == 0 || std::isalnum(static_cast<unsigned char>(formula[i - 1])) == 0;
+      const std::string_view rest(formula.data() + i, formula.size() - i);
+      if (before && (rest.starts_with("TRUE()") || rest.starts_with("FALSE()"))) {
+        const std::size_t word = rest.starts_with("TRUE") ? 4 : 5;
+        out.append(rest.substr(0, word));
+        i += word + 1;  // skips "()"
+        continue;
+      }
+    }
+    out += formula[i];
+  }
+  return out;
+}
+
 }  // namespace office

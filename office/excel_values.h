@@ -59,6 +59,14 @@ using SheetCell = std::pair<std::string, CellPosition>;
 // quotes, sheet names and names that are not references are kept.
 [[nodiscard]] std::string ShiftFormula(std::string_view formula, long rows, long columns);
 
+// Whether a number format shows a date (day, month or year codes outside
+// quotes, escapes and brackets; "h:mm" and "mm:ss" are times, not dates).
+[[nodiscard]] bool IsDateFormat(std::string_view format);
+
+// Excel's truth literals bare: "TRUE()" and "FALSE()" (as LibreOffice
+// writes them) become TRUE and FALSE; texts in quotes are kept.
+[[nodiscard]] std::string ExcelTruthLiterals(const std::string& formula);
+
 // Excel's text for a 3-D reference to one cell: "Sheet1:Sheet4!C1" where
 // LibreOffice prints "Sheet1:Sheet4!C1:C1". Texts in quotes are kept.
 [[nodiscard]] std::string SingleCell3d(const std::string& formula);

@@ -53,13 +53,19 @@ struct StoredCell {
   // Excel recalculates it on opening (a volatile function: the .xls
   // fAlwaysCalc flag).
   bool recalculated = false;
-  StoredValue result;  // of a formula
+  // A formula's stored result; in an .xlsx also a constant's value.
+  StoredValue result;
   // The formula's text as the file stores it, without "=" (.xlsx; a
   // shared formula's text made for this cell); empty when not stored.
   std::string formulaText;
   // The text of the cell's number format ("General" included); none when
   // the file does not say.
   std::optional<std::string> numberFormat;
+  // .xlsx: the block ("B16:D18") of the array formula or data table whose
+  // first cell this is; its formula text is the block's ("TABLE(E5,D5)"
+  // for a data table).
+  std::string block;
+  bool dataTable = false;
 };
 
 // 0-based row and column.
@@ -78,6 +84,10 @@ struct FileRecords {
   bool date1904 = false;
   // An Excel 5.0/95 workbook (BIFF5, a Book stream).
   bool excel95 = false;
+  // .xlsx: each worksheet's part in the package, by sheet name.
+  std::map<std::string, std::string> sheetParts;
+  // .xlsx: Excel computes every formula again on opening (fullCalcOnLoad).
+  bool calculateOnLoad = false;
   // Every cell the file records, by sheet name.
   std::map<std::string, std::map<CellPosition, StoredCell>> cells;
 };

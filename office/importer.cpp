@@ -76,6 +76,7 @@
 #include "office/file_records.h"
 #include "office/number_format.h"
 #include "office/uno_text.h"
+#include "office/xlsx_workbook.h"
 
 namespace office {
 
@@ -96,9 +97,6 @@ constexpr sal_Int32 kExcel2003Columns = 256;
 constexpr sal_Int32 kExcel2003Rows = 65536;
 // Read at most this much of a file to tell what it is.
 constexpr std::size_t kMaxWorkbookBytes = std::size_t{64} << 20U;
-// What a sheet protected with an unknown password keeps: no check ever
-// supplies it, so Unprotect without a password fails as in Excel.
-constexpr const char* kUnknownPassword = "(unknown password)";
 
 // Excel's error values as LibreOffice shows them.
 const std::set<std::string>& ExcelErrors() {
@@ -212,30 +210,7 @@ class ExcelFormulas {
     const css::table::CellAddress at(static_cast<sal_Int16>(sheetIndex), static_cast<sal_Int32>(column),
                                      static_cast<sal_Int32>(row));
     std::string text = Utf8(parser_->printFormula(tokens, at));
-    return SingleCell3d(ExcelLiterals(text.starts_with("=") ? text : "=" + text));
-  }
-
-  // LibreOffice keeps Excel's truth literals as the functions TRUE() and
-  // FALSE(); Excel writes them bare (VLOOKUP(…,FALSE)). Texts in quotes
-  // are left alone.
-  static std::string ExcelLiterals(const std::string& formula) {
-    std::string out;
-    bool quoted = false;
-    for (std::size_t i = 0; i < formula.size(); ++i) {
-      if (formula[i] == '"') quoted = !quoted;
-      if (!quoted) {
-        const bool before = i == 0 || std::isalnum(static_cast<unsigned char>(formula[i - 1])) == 0;
-        const std::string_view rest(formula.data() + i, formula.size() - i);
-        if (before && (rest.starts_with("TRUE()") || rest.starts_with("FALSE()"))) {
-          const std::size_t word = rest.starts_with("TRUE") ? 4 : 5;
-          out.append(rest.substr(0, word));
-          i += word + 1;  // skips "()"
-          continue;
-        }
-      }
-      out += formula[i];
-    }
-    return out;
+    return SingleCell3d(ExcelTruthLiterals(text.starts_with("=") ? text : "=" + text));
   }
 
  private:
@@ -347,7 +322,7 @@ class SheetReader {
           // in the .xlsx files it makes.)
           const StoredCell* stored = facts_.At(row, column);
           json cell = {{"formula", stored != nullptr && !stored->formulaText.empty()
-                                       ? ExcelFormulas::ExcelLiterals("=" + stored->formulaText)
+                                       ? ExcelTruthLiterals("=" + stored->formulaText)
                                        : FormulaAt(row, column)}};
           json value = StoredResult(row, column);
           if (value.is_null()) {
@@ -824,18 +799,6 @@ void ReadScenarios(const Reference<sheet::XSpreadsheet>& sheet, json& out) {
   if (!list.empty()) out["scenarios"] = std::move(list);
 }
 
-// The document names the six functions it knows; any other goes as
-// Excel's code.
-json ConsolidationJson(const Consolidation& consolidation) {
-  static const std::map<long, const char*> kNames{{-4157, "sum"},     {-4112, "count"}, {-4113, "count"},
-                                                  {-4106, "average"}, {-4136, "max"},   {-4139, "min"},
-                                                  {-4149, "product"}};
-  const auto name = kNames.find(consolidation.function);
-  return {{"sources", consolidation.sources},
-          {"function", name == kNames.end() ? json(consolidation.function) : json(name->second)},
-          {"options", {consolidation.topRow, consolidation.leftColumn, consolidation.createLinks}}};
-}
-
 // An .ods keeps the document's last consolidation, on the sheet of its
 // output position.
 void ReadOdsConsolidation(const Reference<sheet::XSpreadsheetDocument>& document,
@@ -1029,6 +992,16 @@ const char* KindName(FileKind kind) {
       break;
   }
   return "document";
+}
+
+std::optional<json> ImportDirectly(const fs::path& file, const ImportOptions& options) {
+  const std::string bytes = ReadHead(file);
+  if (SniffFile(bytes) != FileKind::kXlsx) return std::nullopt;
+  try {
+    return ReadXlsxWorkbook(bytes, {options.passwords, options.warn});
+  } catch (const FileFormatError& error) {
+    throw ImportError("'" + file.string() + "': " + error.what());
+  }
 }
 
 json ImportWorkbook(const Office& office, const fs::path& file, const ImportOptions& options) {

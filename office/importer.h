@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -41,6 +42,13 @@ struct ImportOptions {
   // 2003's sheet); nothing is told when empty.
   std::function<void(const std::string&)> warn{};
 };
+
+// The document of an .xlsx read straight from the file, without an office;
+// nullopt for any other file, and for an .xlsx whose formulas Excel would
+// compute anew on opening (ImportWorkbook gives those). Throws ImportError
+// for a file that cannot be read.
+[[nodiscard]] std::optional<nlohmann::json> ImportDirectly(const std::filesystem::path& file,
+                                                           const ImportOptions& options = {});
 
 // Reads the file through office (loaded hidden, macros off) and returns
 // its document. Throws ImportError for a file that cannot be read, and

@@ -130,11 +130,60 @@ StoredValue ReadResult(const XmlScanner& x, std::string_view type, const std::st
   return {StoredValue::Kind::kNumber, number, {}};
 }
 
-// Every <c> of a worksheet's <sheetData>: its format, and a formula's
-// stored result.
+// Days from 1899-12-30 to a proleptic Gregorian date (Excel's serials after
+// February 1900).
+long SerialDay(long year, long month, long day) {
+  year -= month <= 2 ? 1 : 0;
+  const long era = (year >= 0 ? year : year - 399) / 400;
+  const long yearOfEra = year - era * 400;
+  const long dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468 + 25569;  // 25569: 1970-01-01
+}
+
+// A t="d" cell's ISO 8601 date ("2002-01-01", "2002-01-01T12:00:00") as
+// the serial Excel shows for it.
+double IsoSerial(const XmlScanner& x, const std::string& text) {
+  long parts[6] = {0, 0, 0, 0, 0, 0};
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < 6 && at < text.size(); ++i) {
+    const auto [end, error] = std::from_chars(text.data() + at, text.data() + text.size(), parts[i]);
+    if (error != std::errc()) x.Fail("a date that is not ISO 8601: " + text);
+    at = static_cast<std::size_t>(end - text.data()) + 1;  // skips '-', 'T' or ':'
+  }
+  if (parts[1] < 1 || parts[1] > 12 || parts[2] < 1 || parts[2] > 31 || parts[0] < 1900 || parts[0] > 9999)
+    x.Fail("a date out of Excel's range: " + text);
+  double serial = static_cast<double>(SerialDay(parts[0], parts[1], parts[2]));
+  if (serial < 61) serial -= 1;  // Excel counts a 29 February 1900
+  return serial + static_cast<double>(parts[3] * 3600 + parts[4] * 60 + parts[5]) / 86400.0;
+}
+
+// A constant <v> of type `type`.
+StoredValue ReadConstant(const XmlScanner& x, std::string_view type, const std::string& text,
+                         const std::vector<std::string>& sharedStrings) {
+  if (type == "s") {
+    const std::size_t index = ReadIndex(x, text);
+    if (index >= sharedStrings.size()) x.Fail("shared string " + text + " does not exist");
+    return {StoredValue::Kind::kText, 0, sharedStrings[index]};
+  }
+  if (type == "d") return {StoredValue::Kind::kNumber, IsoSerial(x, text), {}};
+  return ReadResult(x, type, text);
+}
+
+// "TABLE(E5,D5)": a data table's formula as Excel shows it in each of its
+// cells, its row input first, then its column input.
+std::string TableFormula(const XmlScanner& x) {
+  const std::string first = x.Attribute("r1").value_or("");
+  if (ReadBoolean(x, x.Attribute("dt2D")))
+    return "TABLE(" + first + "," + x.Attribute("r2").value_or("") + ")";
+  return ReadBoolean(x, x.Attribute("dtr")) ? "TABLE(" + first + ",)" : "TABLE(," + first + ")";
+}
+
+// Every <c> of a worksheet's <sheetData>: its format, its constant value,
+// and a formula's text, kind and stored result.
 void ReadCells(std::string_view xml, const std::string& part,
                const std::vector<std::optional<std::string>>& formats,
-               std::map<CellPosition, StoredCell>& cells) {
+               const std::vector<std::string>& sharedStrings, std::map<CellPosition, StoredCell>& cells) {
   XmlScanner x(xml, part);
   long row = -1;
   long column = -1;
@@ -148,10 +197,13 @@ void ReadCells(std::string_view xml, const std::string& part,
   std::map<std::string, Shared> shared;  // by si, from the cell that holds the text
   std::string formulaKind;
   std::string sharedIndex;
+  std::string inlineText;
   while (x.Next()) {
     if (!x.IsStart()) {
-      if (x.Depth() == 3) cell = nullptr;  // the end of <c>
-      if (cell != nullptr && x.Depth() == 4 && x.Local() == "f") {
+      if (cell != nullptr && x.Depth() == 3) {  // the end of <c>
+        if (type == "inlineStr" && !cell->formula) cell->result = {StoredValue::Kind::kText, 0, inlineText};
+        cell = nullptr;
+      } else if (cell != nullptr && x.Depth() == 4 && x.Local() == "f") {
         std::string text = x.Text();
         if (formulaKind == "shared") {
           if (!text.empty()) {
@@ -161,10 +213,12 @@ void ReadCells(std::string_view xml, const std::string& part,
                 ShiftFormula(master->second.text, row - master->second.row, column - master->second.column);
           }
         }
-        // A data table's cells hold no formula of their own in Excel.
         if (formulaKind != "dataTable") cell->formulaText = std::move(text);
-      } else if (cell != nullptr && x.Depth() == 4 && x.Local() == "v" && cell->formula) {
-        cell->result = ReadResult(x, type, x.Text());
+      } else if (cell != nullptr && x.Depth() == 4 && x.Local() == "v") {
+        cell->result =
+            cell->formula ? ReadResult(x, type, x.Text()) : ReadConstant(x, type, x.Text(), sharedStrings);
+      } else if (cell != nullptr && x.Local() == "t" && x.Ancestor(5) == "is" && !x.Inside("rPh")) {
+        inlineText += x.Text();
       }
       continue;
     }
@@ -186,17 +240,42 @@ void ReadCells(std::string_view xml, const std::string& part,
       const std::size_t style = ReadIndex(x, x.Attribute("s").value_or("0"));
       cell->numberFormat = style < formats.size() ? formats[style] : std::nullopt;
       type = x.Attribute("t").value_or("n");
+      inlineText.clear();
     } else if (cell != nullptr && x.Depth() == 5 && x.Local() == "f") {
       cell->formula = true;
       formulaKind = x.Attribute("t").value_or("normal");
       sharedIndex = x.Attribute("si").value_or("");
+      // ca: Excel computes the cell again whenever it calculates.
+      cell->recalculated = ReadBoolean(x, x.Attribute("ca"));
+      if (formulaKind == "array" || formulaKind == "dataTable") {
+        cell->block = x.Attribute("ref").value_or("");
+        cell->dataTable = formulaKind == "dataTable";
+        if (cell->dataTable) cell->formulaText = TableFormula(x);
+      }
     }
   }
 }
+
+// The shared strings' texts, in order: each <si>'s text runs, without
+// their phonetic guides.
+std::vector<std::string> ReadSharedStrings(std::string_view xml, const std::string& part) {
+  std::vector<std::string> strings;
+  XmlScanner x(xml, part);
+  while (x.Next()) {
+    if (x.IsStart() && x.Depth() == 2 && x.Local() == "si") {
+      strings.emplace_back();
+    } else if (!x.IsStart() && x.Local() == "t" && !strings.empty() && x.Depth() >= 2 &&
+               x.Ancestor(2) == "si" && !x.Inside("rPh")) {
+      strings.back() += x.Text();
+    }
+  }
+  return strings;
+}
 }  // namespace
 
-FileRecords ReadXlsxRecords(std::string_view bytes) {
-  const ZipArchive zip(bytes);
+FileRecords ReadXlsxRecords(std::string_view bytes) { return xlsx::ReadRecords(xlsx::ZipArchive(bytes)); }
+
+FileRecords xlsx::ReadRecords(const ZipArchive& zip) {
   // The workbook part is the package's officeDocument relationship.
   std::string workbookPart = "xl/workbook.xml";
   if (const std::optional<std::string> rels = ReadPart(zip, "_rels/.rels")) {
@@ -228,6 +307,8 @@ FileRecords ReadXlsxRecords(std::string_view bytes) {
       sheetIds.push_back(std::move(*id));
     } else if (x.Local() == "workbookPr" && x.Depth() == 2) {
       records.date1904 = ReadBoolean(x, x.Attribute("date1904"));
+    } else if (x.Local() == "calcPr" && x.Depth() == 2) {
+      records.calculateOnLoad = ReadBoolean(x, x.Attribute("fullCalcOnLoad"));
     } else if (x.Depth() == 3 && x.Local() == "workbookView" && x.Ancestor(2) == "bookViews" && !viewSeen) {
       viewSeen = true;
       if (const std::optional<std::string> tab = x.Attribute("activeTab")) activeTab = ReadIndex(x, *tab);
@@ -244,12 +325,14 @@ FileRecords ReadXlsxRecords(std::string_view bytes) {
   if (!rels) Fail(relsPart + " is missing");
   const std::map<std::string, Relationship> relationships = ReadRelationships(*rels, relsPart);
   std::vector<std::optional<std::string>> formats;
-  for (const auto& [id, relationship] : relationships) {
-    if (relationship.external || !relationship.type.ends_with("/styles")) continue;
-    const std::string part = ResolveTarget(workbookPart, relationship.target);
-    if (const std::optional<std::string> styles = ReadPart(zip, part))
-      formats = ReadCellFormats(*styles, part);
-    break;
+  if (const std::optional<std::string> part = RelatedPart(relationships, workbookPart, "/styles")) {
+    if (const std::optional<std::string> styles = ReadPart(zip, *part))
+      formats = ReadCellFormats(*styles, *part);
+  }
+  std::vector<std::string> sharedStrings;
+  if (const std::optional<std::string> part = RelatedPart(relationships, workbookPart, "/sharedStrings")) {
+    if (const std::optional<std::string> strings = ReadPart(zip, *part))
+      sharedStrings = ReadSharedStrings(*strings, *part);
   }
   std::set<std::string> partsRead;  // so that no part is inflated twice
   for (std::size_t i = 0; i < sheetIds.size(); ++i) {
@@ -271,7 +354,8 @@ FileRecords ReadXlsxRecords(std::string_view bytes) {
     if (std::optional<Consolidation> consolidation = ReadConsolidation(*xml, part, sheet)) {
       records.consolidations.emplace(sheet, std::move(*consolidation));
     }
-    ReadCells(*xml, part, formats, records.cells[sheet]);
+    ReadCells(*xml, part, formats, sharedStrings, records.cells[sheet]);
+    records.sheetParts[sheet] = part;
   }
   return records;
 }

@@ -156,4 +156,7 @@ struct Relationship {
 // A sheet name quoted as in a reference, as QualifiedReference quotes it.
 [[nodiscard]] std::string QuotedSheet(std::string_view sheet);
 
+// The file's records (file_records.h) of the package's workbook.
+[[nodiscard]] FileRecords ReadRecords(const ZipArchive& zip);
+
 }  // namespace office::xlsx

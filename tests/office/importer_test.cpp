@@ -50,11 +50,13 @@ class ImporterTest : public testing::Test {
   static void SetUpTestSuite() { office_ = std::make_unique<office::Office>(); }
   static void TearDownTestSuite() { office_.reset(); }
 
-  // A one-sheet .xls whose sheet is protected with `password`.
-  std::filesystem::path Protected(const std::string& password) const {
+  // A one-sheet .xls (or .xlsx) whose sheet is protected with `password`.
+  std::filesystem::path Protected(const std::string& password, test_support::WorkbookFormat format =
+                                                                   test_support::WorkbookFormat::kXls) const {
     json document = {{"sheets", {{{"name", "Feuil1"}, {"protected", true}, {"password", password}}}}};
-    const auto file = folder_.Path() / "protected.xls";
-    test_support::WriteWorkbook(*office_, document, file, test_support::WorkbookFormat::kXls);
+    const auto file =
+        folder_.Path() / (format == test_support::WorkbookFormat::kXls ? "protected.xls" : "protected.xlsx");
+    test_support::WriteWorkbook(*office_, document, file, format);
     return file;
   }
 
@@ -77,6 +79,11 @@ TEST_F(ImporterTest, SheetPasswordIsKnownOnlyWhenOneOfTheCandidatesOpensIt) {
         office::ImportWorkbook(*office_, Protected(c.password), {c.candidates}).at("sheets").at(0);
     EXPECT_EQ(sheet.value("protected", false), true) << c.password;
     EXPECT_EQ(sheet.value("password", "?"), c.imported) << c.password;
+    // An .xlsx read straight from the file: the password's hash checked.
+    const std::optional<json> direct =
+        office::ImportDirectly(Protected(c.password, test_support::WorkbookFormat::kXlsx), {c.candidates});
+    ASSERT_TRUE(direct.has_value());
+    EXPECT_EQ(direct->at("sheets").at(0).value("password", "?"), c.imported) << c.password;
   }
 }
 
