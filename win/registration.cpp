@@ -1,11 +1,12 @@
 // DllRegisterServer and DllUnregisterServer: the class, its ProgID and the
-// type library, under HKEY_CLASSES_ROOT. Unregistering removes every key
-// that registering wrote. The type library also describes an interface of
-// the host's library (ComplementInfo, the host's IID): its key, when another
-// library registered it, is left as it was by both. A key the user may not
-// write fails the call with E_ACCESSDENIED.
+// type library, under HKEY_CLASSES_ROOT. The class's values are those of
+// class_registration.inc, the table the installer's registry entries are
+// generated from. Unregistering removes every key that registering wrote. The type library also describes an
+// interface of the host's library (ComplementInfo, the host's IID): its key, when another library registered
+// it, is left as it was by both. A key the user may not write fails the call with E_ACCESSDENIED.
 #include <olectl.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,7 +19,60 @@
 namespace win {
 namespace {
 
-constexpr const wchar_t* kProgId = L"R58267.Module";
+#define R58267_PROGID(progid) constexpr const wchar_t* kProgId = L"" progid;
+#include "win/class_registration.inc"
+
+// One text value of the class's registration; an empty name is the key's
+// default value.
+struct ClassValue {
+  const wchar_t* key;
+  const wchar_t* name;
+  const wchar_t* data;
+};
+constexpr ClassValue kClassValues[] = {
+#define R58267_VALUE(key, name, data) {L"" key, L"" name, L"" data},
+#include "win/class_registration.inc"
+};
+
+// The interfaces of the host's library that our type library describes.
+const IID* const kHostInterfaces[] = {
+#define R58267_HOST_INTERFACE(name) &IID_##name,
+#include "win/class_registration.inc"
+};
+
+// A key or value of the table with its placeholders replaced.
+std::wstring Expand(std::wstring text, const std::wstring& path) {
+  const std::pair<const wchar_t*, std::wstring> names[] = {
+      {L"$CLSID", GuidText(CLSID_Module)},
+      {L"$LIBID", GuidText(LIBID_R58267)},
+      {L"$PROGID", kProgId},
+      {L"$PATH", path},
+  };
+  for (const auto& [name, value] : names) {
+    const std::wstring placeholder = name;
+    for (std::size_t at = text.find(placeholder); at != std::wstring::npos;
+         at = text.find(placeholder, at + value.size())) {
+      text.replace(at, placeholder.size(), value);
+    }
+  }
+  return text;
+}
+
+// The table's topmost keys: deleting their trees removes every value the
+// table wrote.
+std::vector<std::wstring> ClassRoots() {
+  std::vector<std::wstring> roots;
+  for (const ClassValue& value : kClassValues) {
+    const std::wstring key = Expand(value.key, {});
+    bool below = false;
+    for (const ClassValue& other : kClassValues) {
+      const std::wstring parent = Expand(other.key, {}) + L"\\";
+      below = below || key.compare(0, parent.size(), parent) == 0;
+    }
+    if (!below && std::find(roots.begin(), roots.end(), key) == roots.end()) roots.push_back(key);
+  }
+  return roots;
+}
 
 std::wstring ClassKey() { return L"CLSID\\" + GuidText(CLSID_Module); }
 
@@ -26,8 +80,8 @@ std::wstring ClassKey() { return L"CLSID\\" + GuidText(CLSID_Module); }
 // when they belong to another type library.
 std::vector<ClassesKey> OthersInterfaceKeys() {
   std::vector<ClassesKey> keys;
-  for (const IID& iid : {IID_ComplementInfo}) {
-    const std::wstring path = L"Interface\\" + GuidText(iid);
+  for (const IID* iid : kHostInterfaces) {
+    const std::wstring path = L"Interface\\" + GuidText(*iid);
     if (ClassesText(path + L"\\TypeLib") == GuidText(LIBID_R58267)) continue;
     if (std::optional<ClassesKey> key = ReadClassesKey(path)) keys.push_back(std::move(*key));
   }
@@ -56,17 +110,9 @@ HRESULT RegisterServer() noexcept {
   try {
     const std::wstring path = ModulePath(ServerModule());
     if (path.empty()) return SELFREG_E_CLASS;
-    const std::wstring classKey = ClassKey();
-    for (const HRESULT hr : {
-             WriteClassesKey(classKey, kProgId),
-             WriteClassesKey(classKey + L"\\InprocServer32", path, {{L"ThreadingModel", L"Apartment"}}),
-             WriteClassesKey(classKey + L"\\ProgID", kProgId),
-             WriteClassesKey(classKey + L"\\TypeLib", GuidText(LIBID_R58267)),
-             WriteClassesKey(classKey + L"\\VERSION", L"1.0"),
-             WriteClassesKey(kProgId, kProgId),
-             WriteClassesKey(std::wstring(kProgId) + L"\\CLSID", GuidText(CLSID_Module)),
-         }) {
-      if (FAILED(hr)) {
+    for (const ClassValue& value : kClassValues) {
+      if (const HRESULT hr = WriteClassesValue(Expand(value.key, path), value.name, Expand(value.data, path));
+          FAILED(hr)) {
         UnregisterServer();
         return Failure(hr, SELFREG_E_CLASS);
       }
@@ -99,10 +145,11 @@ HRESULT UnregisterServer() noexcept {
     const std::vector<ClassesKey> others = OthersInterfaceKeys();
     const HRESULT library = UnRegisterTypeLib(LIBID_R58267, 1, 0, LOCALE_NEUTRAL, kind);
     if (const HRESULT hr = Restore(others); FAILED(hr)) return Failure(hr, SELFREG_E_TYPELIB);
-    const HRESULT classKey = DeleteClassesTree(ClassKey());
-    const HRESULT progId = DeleteClassesTree(kProgId);
-    if (FAILED(classKey)) return Failure(classKey, SELFREG_E_CLASS);
-    if (FAILED(progId)) return Failure(progId, SELFREG_E_CLASS);
+    HRESULT classKeys = S_OK;
+    for (const std::wstring& root : ClassRoots()) {
+      if (const HRESULT hr = DeleteClassesTree(root); FAILED(hr) && SUCCEEDED(classKeys)) classKeys = hr;
+    }
+    if (FAILED(classKeys)) return Failure(classKeys, SELFREG_E_CLASS);
     if (FAILED(library) && library != TYPE_E_REGISTRYACCESS && library != TYPE_E_LIBNOTREGISTERED) {
       return SELFREG_E_TYPELIB;
     }

@@ -63,6 +63,13 @@ HRESULT WriteClassesKey(const std::wstring& path, const std::wstring& value,
   return HRESULT_FROM_WIN32(status);
 }
 
+HRESULT WriteClassesValue(const std::wstring& path, const std::wstring& name, const std::wstring& value) {
+  RegistryKey key;
+  LSTATUS status = key.Create(path);
+  if (status == ERROR_SUCCESS) status = key.Set(name.empty() ? nullptr : name.c_str(), value);
+  return HRESULT_FROM_WIN32(status);
+}
+
 HRESULT DeleteClassesTree(const std::wstring& path) {
   // shlwapi's recursive delete: advapi32's RegDeleteTreeW is Vista's, and
   // the x86 library must load on XP.

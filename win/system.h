@@ -24,6 +24,9 @@ std::wstring GuidText(REFGUID guid);
 // values.
 HRESULT WriteClassesKey(const std::wstring& path, const std::wstring& value,
                         std::initializer_list<std::pair<const wchar_t*, std::wstring>> named = {});
+// Creates HKEY_CLASSES_ROOT\path (as needed) and sets one text value; an
+// empty name is the key's default value.
+HRESULT WriteClassesValue(const std::wstring& path, const std::wstring& name, const std::wstring& value);
 // Deletes HKEY_CLASSES_ROOT\path and everything below it; a key that is
 // not there is no error.
 HRESULT DeleteClassesTree(const std::wstring& path);
