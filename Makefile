@@ -3,7 +3,8 @@
 #   make test   installs what the build needs, builds and runs every test
 #   make asan   the tests under AddressSanitizer and UndefinedBehaviorSanitizer
 #   make ci     optimised build of everything with warnings as errors, and its tests
-#   make windows  R58267.dll for x86 and x64 (mingw-w64), checked with objdump
+#   make windows  R58267.dll for x86 and x64 (mingw-w64), checked with objdump, and
+#                 their installer packages R58267-x86.msi and R58267-x64.msi
 #   make fuzz   each libFuzzer target for FUZZ_SECONDS (60) under both sanitizers
 #   make bench  the benchmarks, with each check's automation calls
 #   make bench-real  r58267 batch on real .xlsx and .xls beside python3-openpyxl and python3-xlrd
@@ -14,12 +15,13 @@
 OFFICE_PACKAGES := libreoffice-calc-nogui libreoffice-dev zlib1g-dev nettle-dev libzip-dev libexpat1-dev libgsf-1-dev pkg-config
 DEMO_PACKAGES := cmake ninja-build g++ make nlohmann-json3-dev $(OFFICE_PACKAGES)
 TEST_PACKAGES := $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev python3-xlrd python3-openpyxl python3-pil chromium
-# Cross-compilers, widl (and Wine's .idl files), Wine to run the x64 tests,
-# GoogleTest's sources to build for Windows, and Xvfb for the display of
-# the Excel automation server's test. 32-bit Wine (wine32:i386, for the x86
-# tests) is added where a probe shows that the machine runs 32-bit programs.
+# Cross-compilers, widl (and Wine's .idl files), wixl (msitools) for the
+# installer packages, Wine to run the x64 tests, GoogleTest's sources to
+# build for Windows, and Xvfb for the display of the Excel automation
+# server's test. 32-bit Wine (wine32:i386, for the x86 tests) is added where
+# a probe shows that the machine runs 32-bit programs.
 WINDOWS_PACKAGES := cmake ninja-build make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
-  mingw-w64-tools libwine-dev wine wine64 libgtest-dev binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 xvfb
+  mingw-w64-tools libwine-dev wine wine64 libgtest-dev binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 xvfb wixl
 # clang with libFuzzer and the sanitizers' run-times.
 FUZZ_PACKAGES := cmake ninja-build g++ make nlohmann-json3-dev clang libclang-rt-dev \
                  pkg-config nettle-dev libzip-dev libexpat1-dev libgsf-1-dev
@@ -75,8 +77,9 @@ test: deps windows
 	win/tests/run-suite x64
 	win/tests/run-suite x86
 
-# Both DLLs; each must export exactly the four COM entry points, import
-# system DLLs only and carry its type library.
+# Both DLLs, each with its installer package (build/windows-ARCH/R58267-ARCH.msi);
+# each DLL must export exactly the four COM entry points, import system DLLs
+# only and carry its type library.
 windows: windows-deps
 	cmake --preset windows-x64
 	cmake --build --preset windows-x64 -j $(JOBS)
