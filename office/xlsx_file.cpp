@@ -122,11 +122,16 @@ StoredValue ReadResult(const XmlScanner& x, std::string_view type, const std::st
   if (type == "str" || type == "inlineStr") return {StoredValue::Kind::kText, 0, text};
   if (type == "b") return {StoredValue::Kind::kBoolean, text == "1" || text == "true" ? 1.0 : 0.0, {}};
   if (type == "e") return {StoredValue::Kind::kError, 0, text};
-  if (type != "n" && !type.empty()) x.Fail("a formula result of type " + std::string(type));
+  if (type != "n" && !type.empty()) x.Fail("a value of type " + std::string(type));
+  // An XML Schema double: white space around it is allowed.
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  const std::size_t last = text.find_last_not_of(" \t\r\n");
+  const std::string_view digits =
+      first == std::string::npos ? std::string_view{} : std::string_view(text).substr(first, last + 1 - first);
   double number = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-  if (error != std::errc() || end != text.data() + text.size())
-    x.Fail("a formula result that is no number: " + text);
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+  if (digits.empty() || error != std::errc() || end != digits.data() + digits.size())
+    x.Fail("a value that is no number: " + text);
   return {StoredValue::Kind::kNumber, number, {}};
 }
 

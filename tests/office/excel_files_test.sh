@@ -2,7 +2,9 @@
 # Workbooks made by Excel itself, not by LibreOffice or by us: the example
 # files of Debian's r-cran-readxl package, each saved by Excel both as .xls
 # and as .xlsx, and those of libspreadsheet-parseexcel-perl (Excel 97 and
-# Excel 95, Japanese texts, the 1904 date system, number formats). Each must import; the
+# Excel 95, Japanese texts, the 1904 date system, number formats) and the
+# .xlsx files of r-cran-openxlsx (pivot tables, inline strings, threaded
+# comments; most saved by Excel). Each must import; the
 # two formats of one workbook must give the same sheets and cells (their
 # active sheets may differ: datasets.xls was saved on its second sheet);
 # number formats come out as Excel stored them; every value and format
@@ -11,11 +13,11 @@
 # downloaded.
 set -u
 r58267=$1
+oracle="$(cd "$(dirname "$0")" && pwd)/oracle_compare.py"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch" || exit 1
-oracle="$(dirname "$0")/oracle_compare.py"
-for package in r-cran-readxl libspreadsheet-parseexcel-perl; do
+for package in r-cran-readxl libspreadsheet-parseexcel-perl r-cran-openxlsx; do
   if ! apt-get download "$package" >/dev/null 2>&1; then
     echo "skipped: apt-get download $package failed"
     exit 77
@@ -54,6 +56,11 @@ for workbook in package/usr/lib/R/site-library/readxl/extdata/*.xls \
     check "$name-as-the-independent-reader" 1 "$(cat "$name.err")"
   fi
 done
+# Every .xlsx at hand read straight from the file and through LibreOffice
+# (two_paths.py says which differences are the direct reading's fidelity).
+/usr/bin/python3 "${oracle%/*}/two_paths.py" "$r58267" package/usr/lib/R/site-library/readxl/extdata/*.xlsx \
+  package/usr/lib/R/site-library/openxlsx/extdata/*.xlsx >two-paths.txt 2>&1
+check xlsx-direct-as-through-libreoffice $? "$(grep -v ': 0 unexplained' two-paths.txt | head -8)"
 grep -q '"date": "1964-03-23"' Test1904.xls.oracle.json
 check dates-of-the-1904-system $? "$(grep -m1 date Test1904.xls.oracle.json)"
 grep -q '"activeSheet": "mtcars"' datasets.xls.json && grep -q '"activeSheet": "iris"' datasets.xlsx.json

@@ -89,6 +89,18 @@ out=$("$r58267" batch 705 "$scratch/table.xlsx" --json 2>/dev/null)
 status=$?
 [ $status -eq 0 ] && grep -q '^{"file":"[^"]*table.xlsx","passed":false,"cause":"B","explanation":".*","error":null}$' <<<"$out"
 check batch-json $? "exit $status: $out"
+# An .xlsx is read without an office: an office program that only leaves a
+# mark is never run, unless LibreOffice is asked for.
+printf '#!/bin/sh\ntouch "%s/office-ran"\nexit 1\n' "$scratch" >"$scratch/fake-soffice"
+chmod +x "$scratch/fake-soffice"
+out=$(R58267_SOFFICE="$scratch/fake-soffice" "$r58267" check 705 "$scratch/table.xlsx" --json 2>&1)
+grep -q '"causeErreur":"B"' <<<"$out" &&
+  R58267_SOFFICE="$scratch/fake-soffice" "$r58267" batch 705 "$scratch/table.xlsx" "$scratch/table.xlsx" --jobs 2 \
+    >/dev/null 2>&1 && [ ! -e "$scratch/office-ran" ]
+check xlsx-without-office $? "$out; the office program ran: $([ -e "$scratch/office-ran" ] && echo yes)"
+R58267_SOFFICE="$scratch/fake-soffice" "$r58267" import "$scratch/table.xlsx" --via-libreoffice >/dev/null 2>&1
+[ -e "$scratch/office-ran" ]
+check xlsx-via-libreoffice-starts-it $? "--via-libreoffice did not run the office program"
 "$r58267" batch 717 "$scratch/table.xls" >/dev/null 2>&1
 check batch-pairs $(($? == 64 ? 0 : 1)) "717 takes two workbooks per learner"
 
