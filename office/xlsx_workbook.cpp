@@ -106,7 +106,8 @@ class SheetCells {
       (cell.dataTable ? tables : arrays).push_back(std::move(entry));
     }
     for (const auto& [position, cell] : cells_) {
-      const auto [row, column] = position;
+      const long row = position.first;  // named: lambdas cannot capture a structured binding in C++20
+      const long column = position.second;
       const bool inBlock =
           std::any_of(blocks.begin(), blocks.end(), [&](const Block& b) { return b.Contains(row, column); });
       if (inBlock || (!cell.formula && cell.result.kind == StoredValue::Kind::kNone)) continue;

@@ -22,6 +22,18 @@ TEST(ExcelValuesTest, DatesFollowExcelsCalendarAndTheWorkbooksSystem) {
   }
 }
 
+TEST(ExcelValuesTest, DateFormatsAreToldFromTimesAndNumbers) {
+  const std::vector<std::pair<std::string, bool>> cases{
+      {"m/d/yyyy", true},    {"[$-409]mmmm\\ d\\,\\ yyyy;@", true},
+      {"mmm-yy", true},      {"h:mm", false},
+      {"[h]:mm:ss", false},  {"mm:ss", false},
+      {"h:mm AM/PM", false}, {"0.00E+00", false},
+      {"\"day\" 0", false},  {"[Red]0.00", false},
+      {"General", false},    {"\\d0", false},
+      {"d/m/yy h:mm", true}, {"0;[Red]-0;\"dd\"", false}};
+  for (const auto& [format, date] : cases) EXPECT_EQ(IsDateFormat(format), date) << format;
+}
+
 TEST(ExcelValuesTest, VolatileFunctionsAreCalledNotNamed) {
   EXPECT_TRUE(CallsVolatileFunction("=TODAY()-B2"));
   EXPECT_TRUE(CallsVolatileFunction("=ROUND(rand()*10,0)"));

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <set>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "office/file_records.h"
+#include "office/xlsx_workbook.h"
 #include "tests/office/support/xlsx_patch.h"
 
 namespace {
@@ -429,3 +431,152 @@ TEST(XlsxDamage, NeverEscapesAsAnotherError) {
 }
 
 }  // namespace
+
+// ------------------------------------------------------ the direct reading
+
+namespace direct {
+
+constexpr const char* kMc = "http://schemas.openxmlformats.org/markup-compatibility/2006";
+
+void Add(std::vector<ZipEntry>& entries, const std::string& rels, const std::string& relationship) {
+  std::string& part = Part(entries, rels);
+  part.insert(part.find("</Relationships>"), relationship);
+}
+
+// One sheet with what Excel writes beside its cells: shared and inline
+// strings, a comment, an array formula and a data table, drawn shapes, an
+// option button (control, ctrlProps and its drawing's twin), a check box
+// only a legacy drawing holds, a pivot table, a scenario and a protection
+// whose SHA-512 hash is "secret"'s (computed by Python's hashlib).
+std::vector<ZipEntry> ExcelBook() {
+  const std::string r = "xmlns:r=\"" + std::string(kRelationships) + "\"";
+  std::vector<ZipEntry> entries = Book(
+      {"Data"}, "",
+      {"<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"inlineStr\"><is><t>en "
+       "ligne</t></is></c><c r=\"C1\" t=\"d\" s=\"1\"><v>2002-01-01T00:00:00</v></c><c r=\"D1\" "
+       "t=\"e\"><v>#N/A</v></c><c r=\"E1\" t=\"b\"><v>0</v></c><c r=\"F1\" s=\"2\"><v>37257</v></c></row>"
+       "<row r=\"2\"><c r=\"A2\"><f t=\"array\" ref=\"A2:B2\">{1,2}*2</f><v>2</v></c><c "
+       "r=\"B2\"><v>4</v></c></row>"
+       "<row r=\"4\"><c r=\"C4\"><f t=\"dataTable\" ref=\"C4:D5\" dt2D=\"0\" dtr=\"0\" "
+       "r1=\"A1\"/><v>1</v></c>"
+       "<c r=\"D4\"><v>2</v></c></row><row r=\"5\"><c r=\"C5\"><v>3</v></c><c r=\"D5\"><v>4</v></c></row>"
+       "</sheetData><sheetProtection sheet=\"1\" algorithmName=\"SHA-512\" "
+       "hashValue=\"k9BhlCsJFfxaNSu4u4rHdyjPGlFYi4NxkOK+BNrt7tzuGhaVF8Kv1V7GO1cMuKy8OBGPPwOxZSByBRqIgRIrnQ=="
+       "\" "
+       "saltValue=\"AAECAwQFBgcICQoLDA0ODw==\" spinCount=\"100\"/><scenarios><scenario name=\"Banque A\" "
+       "locked=\"1\" count=\"1\" comment=\"c\"><inputCells r=\"C6\" val=\"0.08\"/></scenario></scenarios>"
+       "<drawing " +
+       r + " r:id=\"rD\"/><legacyDrawing " + r +
+       " r:id=\"rV\"/><controls><mc:AlternateContent "
+       "xmlns:mc=\"" +
+       kMc + "\"><mc:Choice Requires=\"x14\"><control " + r +
+       " shapeId=\"1025\" r:id=\"rC\" "
+       "name=\"Bouton 1\"/></mc:Choice><mc:Fallback><control " +
+       r +
+       " shapeId=\"1025\" r:id=\"rC\" "
+       "name=\"ignored\"/></mc:Fallback></mc:AlternateContent></controls>"});
+  Add(entries, "xl/_rels/workbook.xml.rels",
+      Relationship("rS", "sharedStrings", "sharedStrings.xml") + Relationship("rT", "styles", "styles.xml"));
+  entries.push_back({"xl/sharedStrings.xml",
+                     "<sst><si><r><t>Prix</t></r><r><t xml:space=\"preserve\"> HT</t></r><rPh><t>ぷ</t></rPh>"
+                     "</si></sst>"});
+  entries.push_back(
+      {"xl/styles.xml",
+       "<styleSheet><numFmts><numFmt numFmtId=\"164\" formatCode=\"mmmm\"/></numFmts><cellXfs>"
+       "<xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"164\"/></cellXfs></styleSheet>"});
+  entries.push_back({"xl/worksheets/_rels/sheet1.xml.rels",
+                     Rels(Relationship("rD", "drawing", "../drawings/drawing1.xml") +
+                          Relationship("rV", "vmlDrawing", "../drawings/vmlDrawing1.vml") +
+                          Relationship("rC", "ctrlProp", "../ctrlProps/ctrlProp1.xml") +
+                          Relationship("rM", "comments", "../comments1.xml") +
+                          Relationship("rP", "pivotTable", "../pivotTables/pivotTable1.xml"))});
+  entries.push_back(
+      {"xl/comments1.xml",
+       "<comments><commentList><comment ref=\"A1\"><text><r><t>Ne pas </t></r><r><t>supprimer</t>"
+       "</r></text></comment></commentList></comments>"});
+  const std::string anchor = "<xdr:twoCellAnchor><xdr:sp><xdr:nvSpPr><xdr:cNvPr id=\"";
+  entries.push_back(
+      {"xl/drawings/drawing1.xml",
+       "<xdr:wsDr xmlns:xdr=\"d\" xmlns:mc=\"" + std::string(kMc) + "\">" + anchor +
+           "2\" name=\"Rectangle "
+           "1\"/></xdr:nvSpPr></xdr:sp></xdr:twoCellAnchor><mc:AlternateContent><mc:Choice "
+           "Requires=\"a14\">" +
+           anchor +
+           "1025\" name=\"Bouton 1\"/></xdr:nvSpPr></xdr:sp></xdr:twoCellAnchor>"
+           "</mc:Choice><mc:Fallback>" +
+           anchor +
+           "1025\" name=\"twice\"/></xdr:nvSpPr></xdr:sp>"
+           "</xdr:twoCellAnchor></mc:Fallback></mc:AlternateContent><xdr:twoCellAnchor><xdr:grpSp>"
+           "<xdr:nvGrpSpPr><xdr:cNvPr id=\"5\" name=\"Groupe 4\"/></xdr:nvGrpSpPr>" +
+           anchor.substr(19) +
+           "6\" name=\"inner\"/></xdr:nvSpPr></xdr:sp></xdr:grpSp></xdr:twoCellAnchor></xdr:wsDr>"});
+  entries.push_back({"xl/drawings/vmlDrawing1.vml",
+                     "<xml xmlns:v=\"v\" xmlns:x=\"x\"><v:shape id=\"_x0000_s1030\"><x:ClientData "
+                     "ObjectType=\"Checkbox\"><x:Checked>2</x:Checked></x:ClientData></v:shape><v:shape "
+                     "id=\"_x0000_s1025\"><x:ClientData ObjectType=\"Radio\"/></v:shape><v:shape "
+                     "id=\"_x0000_s1031\"><x:ClientData ObjectType=\"Note\"/></v:shape></xml>"});
+  entries.push_back(
+      {"xl/ctrlProps/ctrlProp1.xml", "<formControlPr objectType=\"Radio\" checked=\"Checked\"/>"});
+  entries.push_back(
+      {"xl/pivotTables/pivotTable1.xml",
+       "<pivotTableDefinition name=\"TCD1\"><rowFields><field x=\"1\"/><field x=\"-2\"/>"
+       "</rowFields><colFields><field x=\"0\"/></colFields><dataFields><dataField name=\"Somme\" "
+       "fld=\"2\"/><dataField fld=\"2\" subtotal=\"countNums\"/></dataFields></pivotTableDefinition>"});
+  entries.push_back({"xl/pivotTables/_rels/pivotTable1.xml.rels",
+                     Rels(Relationship("rK", "pivotCacheDefinition", "../pivotCache/cache1.xml"))});
+  entries.push_back(
+      {"xl/pivotCache/cache1.xml",
+       "<pivotCacheDefinition><cacheSource type=\"worksheet\"><worksheetSource ref=\"A32:C77\" "
+       "sheet=\"Trimestre 1\"/></cacheSource><cacheFields><cacheField name=\"Mois\"/><cacheField "
+       "name=\"Villes\"/><cacheField name=\"Résultats\"/></cacheFields></pivotCacheDefinition>"});
+  return entries;
+}
+
+TEST(XlsxDirect, GivesTheDocumentOfExcelsParts) {
+  const std::optional<nlohmann::json> document =
+      office::ReadXlsxWorkbook(test_support::WriteZip(ExcelBook()), {{"wrong", "secret"}, {}});
+  ASSERT_TRUE(document.has_value());
+  const nlohmann::json expected =
+      nlohmann::json::parse(R"json({"activeSheet": "Data", "sheets": [{"name": "Data",
+    "cells": {"A1": {"value": "Prix HT", "comment": "Ne pas supprimer"}, "B1": "en ligne",
+              "C1": {"date": "2002-01-01"}, "D1": {"error": "#N/A"}, "E1": false,
+              "F1": {"value": {"date": "2002-01-01"}, "numberFormat": "mmmm"}},
+    "arrays": [{"range": "A2:B2", "formula": "={1,2}*2", "values": [[2, 4]]},
+               {"range": "C4:D5", "formula": "=TABLE(,A1)", "values": [[1, 2], [3, 4]]}],
+    "shapes": [{"name": "Rectangle 1"}, {"name": "Bouton 1", "control": "option", "value": 1},
+               {"name": "Groupe 4"}, {"name": "Check Box 6", "control": "checkbox", "value": 2}],
+    "pivotTables": [{"name": "TCD1", "sourceData": "'Trimestre 1'!R32C1:R77C3", "rowFields": ["Villes"],
+                     "columnFields": ["Mois"], "dataFields": [
+                       {"name": "Somme", "sourceName": "Résultats", "function": "sum"},
+                       {"name": "Résultats", "sourceName": "Résultats", "function": "count"}]}],
+    "scenarios": [{"name": "Banque A", "changingCells": "C6", "values": [0.08], "comment": "c",
+                   "locked": true, "hidden": false}],
+    "protected": true, "password": "secret"}]})json");
+  EXPECT_EQ(*document, expected) << document->dump(1);
+}
+
+// What Excel computes anew on opening is left to a calculating reader.
+TEST(XlsxDirect, DeclinesWhatExcelComputesOnOpening) {
+  const std::vector<std::pair<std::string, bool>> cases{{"<c r=\"A1\"><f>1+1</f><v>2</v></c>", true},
+                                                        {"<c r=\"A1\"><f>TODAY()-1</f><v>2</v></c>", false},
+                                                        {"<c r=\"A1\"><f ca=\"1\">A2</f><v>2</v></c>", false},
+                                                        {"<c r=\"A1\"><f>1+1</f></c>", false}};
+  for (const auto& [cell, read] : cases) {
+    const auto entries = Book({"S"}, "", {"<sheetData><row r=\"1\">" + cell + "</row></sheetData>"});
+    EXPECT_EQ(office::ReadXlsxWorkbook(test_support::WriteZip(entries)).has_value(), read) << cell;
+  }
+  std::vector<ZipEntry> everything = Book({"S"});
+  Part(everything, "xl/workbook.xml")
+      .insert(Part(everything, "xl/workbook.xml").find("</workbook>"), "<calcPr fullCalcOnLoad=\"1\"/>");
+  EXPECT_FALSE(office::ReadXlsxWorkbook(test_support::WriteZip(everything)).has_value());
+}
+
+TEST(XlsxDirect, LegacyPasswordHash) {
+  // CC1A: Excel's 16-bit hash of "abc" (computed in Python); CE4B: of "".
+  const std::vector<std::tuple<std::string, std::string, bool>> cases{
+      {"CC1A", "abc", true}, {"CC1A", "abd", false}, {"CE4B", "", true}, {"", "", true}, {"", "x", false}};
+  for (const auto& [hash, password, opens] : cases)
+    EXPECT_EQ(office::PasswordOpens({hash, "", "", "", 0}, password), opens) << hash << " " << password;
+}
+
+}  // namespace direct
