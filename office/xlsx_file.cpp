@@ -158,7 +158,7 @@ double IsoSerial(const XmlScanner& x, const std::string& text) {
   }
   if (parts[1] < 1 || parts[1] > 12 || parts[2] < 1 || parts[2] > 31 || parts[0] < 1900 || parts[0] > 9999)
     x.Fail("a date out of Excel's range: " + text);
-  double serial = static_cast<double>(SerialDay(parts[0], parts[1], parts[2]));
+  auto serial = static_cast<double>(SerialDay(parts[0], parts[1], parts[2]));
   if (serial < 61) serial -= 1;  // Excel counts a 29 February 1900
   return serial + static_cast<double>(parts[3] * 3600 + parts[4] * 60 + parts[5]) / 86400.0;
 }

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdint>
 #include <map>
+#include <ranges>
 #include <set>
 #include <utility>
 
@@ -520,9 +521,9 @@ json ReadPivotTables(const ZipArchive& zip, const std::string& sheetPart,
 // Excel's 16-bit hash of a sheet password (the low byte of each character).
 std::uint16_t LegacyHash(const std::u16string& password) {
   std::uint16_t hash = 0;
-  for (auto c = password.rbegin(); c != password.rend(); ++c) {
+  for (const char16_t c : std::views::reverse(password)) {
     hash = static_cast<std::uint16_t>(((hash >> 14U) & 1U) | ((hash << 1U) & 0x7FFFU));
-    hash ^= static_cast<std::uint16_t>(*c & 0xFFU);
+    hash ^= static_cast<std::uint16_t>(c & 0xFFU);
   }
   hash = static_cast<std::uint16_t>(((hash >> 14U) & 1U) | ((hash << 1U) & 0x7FFFU));
   hash ^= static_cast<std::uint16_t>(password.size());
