@@ -4,8 +4,9 @@
 # as .xls by LibreOffice, plus the Excel-made workbooks of Debian's
 # r-cran-readxl and libspreadsheet-parseexcel-perl when they can be
 # downloaded. Prints one table: per format, the files, r58267's time per
-# file (one batch, one worker, LibreOffice started once, each file imported
-# and graded) and the peer's (python3-openpyxl for .xlsx with formulas and
+# file (one batch, one worker, each file imported and graded: an .xlsx
+# straight from the file, and again through LibreOffice; an .xls through
+# LibreOffice, started once) and the peer's (python3-openpyxl for .xlsx with formulas and
 # number formats read, python3-xlrd for .xls with formatting).
 set -euo pipefail
 build=$1
@@ -34,7 +35,7 @@ for file in "$out"/download/package/usr/lib/R/site-library/readxl/extdata/*.xls*
   case "$file" in *.xlsx) cp "$file" "$out/xlsx/excel-$(basename "$file")" ;; *) cp "$file" "$out/xls/excel-$(basename "$file")" ;; esac
 done
 
-milliseconds() { echo $(($(date +%s%N) / 1000000)); }
+microseconds() { echo $(($(date +%s%N) / 1000)); }
 peer() {  # peer FORMAT FILES...: the Python reader over every file
   local format=$1; shift
   /usr/bin/python3 - "$format" "$@" <<'PY'
@@ -59,17 +60,25 @@ else:
                     cell.value, book.format_map[book.xf_list[cell.xf_index].format_key].format_str
 PY
 }
+per_file() {  # per_file MICROSECONDS COUNT: milliseconds per file, one decimal
+  awk -v t="$1" -v n="$2" 'BEGIN { printf "%.1f", t / n / 1000 }'
+}
 printf '| Format | Files | r58267 batch | Peer | Peer per file |\n|---|---|---|---|---|\n'
-for format in xlsx xls; do
+for row in xlsx xlsx-via-libreoffice xls; do
+  format=${row%%-*}
+  options=()
+  [ "$row" = xlsx-via-libreoffice ] && options=(--via-libreoffice)
   files=("$out/$format"/*."$format")
   count=${#files[@]}
-  start=$(milliseconds)
-  "$build/r58267" batch 705 "${files[@]}" --jobs 1 >/dev/null 2>&1 || true
-  ours=$(($(milliseconds) - start))
-  start=$(milliseconds)
+  start=$(microseconds)
+  "$build/r58267" batch 705 "${files[@]}" --jobs 1 "${options[@]}" >/dev/null 2>&1 || true
+  ours=$(($(microseconds) - start))
+  start=$(microseconds)
   peer "$format" "${files[@]}" >/dev/null 2>&1 || echo "the peer failed on a file" >&2
-  theirs=$(($(milliseconds) - start))
+  theirs=$(($(microseconds) - start))
   name=$([ "$format" = xlsx ] && echo python3-openpyxl || echo python3-xlrd)
-  printf '| .%s | %d | %d ms per file | %s | %d ms per file |\n' "$format" "$count" $((ours / count)) "$name" \
-    $((theirs / count))
+  shown=".$format"
+  [ "$row" = xlsx-via-libreoffice ] && shown=".xlsx (--via-libreoffice)"
+  printf '| %s | %d | %s ms per file | %s | %s ms per file |\n' "$shown" "$count" "$(per_file $ours "$count")" \
+    "$name" "$(per_file $theirs "$count")"
 done
