@@ -316,6 +316,19 @@ std::string SingleCell3d(const std::string& formula) {
   return out;
 }
 
+std::string CellName(long row, long column) {
+  std::string letters;
+  for (long c = column + 1; c > 0; c = (c - 1) / 26)
+    letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+  return letters + std::to_string(row + 1);
+}
+
+bool IsExcelError(std::string_view text) {
+  static constexpr std::string_view kErrors[] = {"#NULL!", "#DIV/0!", "#VALUE!", "#REF!",
+                                                 "#NAME?", "#NUM!",   "#N/A"};
+  return std::find(std::begin(kErrors), std::end(kErrors), text) != std::end(kErrors);
+}
+
 bool IsDateFormat(std::string_view format) {
   // The codes in order, 'm' resolved once its neighbours are known: a
   // minute after an hour or before a second, a month otherwise.

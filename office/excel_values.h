@@ -59,6 +59,12 @@ using SheetCell = std::pair<std::string, CellPosition>;
 // quotes, sheet names and names that are not references are kept.
 [[nodiscard]] std::string ShiftFormula(std::string_view formula, long rows, long columns);
 
+// 0-based row and column → "B7".
+[[nodiscard]] std::string CellName(long row, long column);
+
+// Whether a text is one of Excel's seven error values ("#N/A" …).
+[[nodiscard]] bool IsExcelError(std::string_view text);
+
 // Whether a number format shows a date (day, month or year codes outside
 // quotes, escapes and brackets; "h:mm" and "mm:ss" are times, not dates).
 [[nodiscard]] bool IsDateFormat(std::string_view format);

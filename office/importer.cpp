@@ -98,22 +98,7 @@ constexpr sal_Int32 kExcel2003Rows = 65536;
 // Read at most this much of a file to tell what it is.
 constexpr std::size_t kMaxWorkbookBytes = std::size_t{64} << 20U;
 
-// Excel's error values as LibreOffice shows them.
-const std::set<std::string>& ExcelErrors() {
-  static const std::set<std::string> errors{"#NULL!", "#DIV/0!", "#VALUE!", "#REF!",
-                                            "#NAME?", "#NUM!",   "#N/A"};
-  return errors;
-}
-
-std::string Column(long column) {
-  std::string letters;
-  for (long c = column; c > 0; c = (c - 1) / 26)
-    letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
-  return letters;
-}
-
-// 0-based row and column → "B7".
-std::string A1(long row, long column) { return Column(column + 1) + std::to_string(row + 1); }
+std::string A1(long row, long column) { return CellName(row, column); }
 
 std::string A1(const css::table::CellRangeAddress& range) {
   std::string text = A1(range.StartRow, range.StartColumn);
@@ -410,7 +395,7 @@ class SheetReader {
       case StoredValue::Kind::kText:
         return result.text;
       case StoredValue::Kind::kError:
-        return json{{"error", ExcelErrors().contains(result.text) ? result.text : "#VALUE!"}};
+        return json{{"error", IsExcelError(result.text) ? result.text : "#VALUE!"}};
       case StoredValue::Kind::kNumber:
         break;
     }
@@ -446,7 +431,7 @@ class SheetReader {
     const Reference<css::table::XCell> cell = sheet_->getCellByPosition(column, row);
     if (cell->getError() == 0) return "";
     const std::string shown = Utf8(Query<css::text::XSimpleText>(cell)->getString());
-    return json{{"error", ExcelErrors().contains(shown) ? shown : "#VALUE!"}};
+    return json{{"error", IsExcelError(shown) ? shown : "#VALUE!"}};
   }
 
   // A formula's truth value comes as 1 or 0; only the cell's text tells

@@ -126,8 +126,9 @@ StoredValue ReadResult(const XmlScanner& x, std::string_view type, const std::st
   // An XML Schema double: white space around it is allowed.
   const std::size_t first = text.find_first_not_of(" \t\r\n");
   const std::size_t last = text.find_last_not_of(" \t\r\n");
-  const std::string_view digits =
-      first == std::string::npos ? std::string_view{} : std::string_view(text).substr(first, last + 1 - first);
+  const std::string_view digits = first == std::string::npos
+                                      ? std::string_view{}
+                                      : std::string_view(text).substr(first, last + 1 - first);
   double number = 0;
   const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
   if (digits.empty() || error != std::errc() || end != digits.data() + digits.size())

@@ -25,15 +25,7 @@ using nlohmann::json;
 constexpr long kExcel2003Columns = 256;
 constexpr long kExcel2003Rows = 65536;
 
-std::string Column(long column) {
-  std::string letters;
-  for (long c = column; c > 0; c = (c - 1) / 26)
-    letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
-  return letters;
-}
-
-// 0-based row and column → "B7".
-std::string A1(long row, long column) { return Column(column + 1) + std::to_string(row + 1); }
+std::string A1(long row, long column) { return CellName(row, column); }
 
 // A block's reference as Excel writes it ("B16:D18", "B16" for one cell).
 struct Block {
@@ -67,11 +59,7 @@ std::optional<Block> ReadBlock(std::string_view text) {
 }
 
 // Excel's error values; any other text stored as an error reads as #VALUE!.
-json ErrorJson(const std::string& text) {
-  static const std::set<std::string> kErrors{"#NULL!", "#DIV/0!", "#VALUE!", "#REF!",
-                                             "#NAME?", "#NUM!",   "#N/A"};
-  return json{{"error", kErrors.contains(text) ? text : "#VALUE!"}};
-}
+json ErrorJson(const std::string& text) { return json{{"error", IsExcelError(text) ? text : "#VALUE!"}}; }
 
 // How one sheet's cells become the document's "cells" and "arrays".
 class SheetCells {
