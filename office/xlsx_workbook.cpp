@@ -24,6 +24,8 @@ using nlohmann::json;
 // Excel 2003's sheet: 256 columns (IV), 65,536 rows.
 constexpr long kExcel2003Columns = 256;
 constexpr long kExcel2003Rows = 65536;
+// The most cells all the array formulas and data tables of a sheet cover.
+constexpr std::size_t kMaxBlockCells = std::size_t{1} << 20U;
 
 std::string A1(long row, long column) { return CellName(row, column); }
 
@@ -73,19 +75,27 @@ class SheetCells {
     json cells = json::object();
     json arrays = json::array();
     json tables = json::array();
-    std::vector<Block> blocks;
+    // The cells of the blocks, which the blocks' entries hold. Blocks may
+    // not overlap, so their cells are at most a sheet's; a bound below that
+    // keeps a hostile file from making a giant document.
+    std::set<CellPosition> inBlocks;
+    std::size_t area = 0;
     for (const auto& [position, cell] : cells_) {
       if (cell.block.empty()) continue;
       const std::optional<Block> block = ReadBlock(cell.block);
       if (!block || block->top != position.first || block->left != position.second) continue;
       if (block->bottom >= kExcel2003Rows || block->right >= kExcel2003Columns) continue;
-      blocks.push_back(*block);
+      area += static_cast<std::size_t>(block->bottom - block->top + 1) *
+              static_cast<std::size_t>(block->right - block->left + 1);
+      if (area > kMaxBlockCells)
+        Fail("array formulas and data tables over more than 1,048,576 cells of one sheet");
       json rows = json::array();
       for (long r = block->top; r <= block->bottom; ++r) {
         json line = json::array();
         for (long c = block->left; c <= block->right; ++c) {
           const auto found = cells_.find({r, c});
           line.push_back(found == cells_.end() ? json(nullptr) : Value(found->second));
+          if (found != cells_.end()) inBlocks.insert(found->first);
         }
         rows.push_back(std::move(line));
       }
@@ -95,11 +105,9 @@ class SheetCells {
       (cell.dataTable ? tables : arrays).push_back(std::move(entry));
     }
     for (const auto& [position, cell] : cells_) {
-      const long row = position.first;  // named: lambdas cannot capture a structured binding in C++20
-      const long column = position.second;
-      const bool inBlock =
-          std::any_of(blocks.begin(), blocks.end(), [&](const Block& b) { return b.Contains(row, column); });
-      if (inBlock || (!cell.formula && cell.result.kind == StoredValue::Kind::kNone)) continue;
+      const auto [row, column] = position;
+      if (inBlocks.contains(position) || (!cell.formula && cell.result.kind == StoredValue::Kind::kNone))
+        continue;
       // Excel 2003 opens such a file without the cells beyond its sheet.
       if (row >= kExcel2003Rows || column >= kExcel2003Columns) {
         if (!firstDropped_) firstDropped_ = A1(row, column);

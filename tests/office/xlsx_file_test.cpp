@@ -571,6 +571,14 @@ TEST(XlsxDirect, DeclinesWhatExcelComputesOnOpening) {
   EXPECT_FALSE(office::ReadXlsxWorkbook(test_support::WriteZip(everything)).has_value());
 }
 
+TEST(XlsxDirect, RefusesBlocksOverMoreCellsThanASheetCanHold) {
+  const auto entries =
+      Book({"S"}, "",
+           {"<sheetData><row r=\"1\"><c r=\"A1\"><f t=\"array\" ref=\"A1:IV5000\">1</f><v>1</v>"
+            "</c></row></sheetData>"});
+  EXPECT_THROW((void)office::ReadXlsxWorkbook(test_support::WriteZip(entries)), office::FileFormatError);
+}
+
 TEST(XlsxDirect, LegacyPasswordHash) {
   // CC1A: Excel's 16-bit hash of "abc" (computed in Python); CE4B: of "".
   const std::vector<std::tuple<std::string, std::string, bool>> cases{
