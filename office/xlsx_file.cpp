@@ -148,8 +148,8 @@ long SerialDay(long year, long month, long day) {
 }
 
 // A t="d" cell's ISO 8601 date ("2002-01-01", "2002-01-01T12:00:00") as
-// the serial Excel shows for it.
-double IsoSerial(const XmlScanner& x, const std::string& text) {
+// the serial Excel shows for it in the workbook's date system.
+double IsoSerial(const XmlScanner& x, const std::string& text, bool date1904) {
   long parts[6] = {0, 0, 0, 0, 0, 0};
   std::size_t at = 0;
   for (std::size_t i = 0; i < 6 && at < text.size(); ++i) {
@@ -160,19 +160,23 @@ double IsoSerial(const XmlScanner& x, const std::string& text) {
   if (parts[1] < 1 || parts[1] > 12 || parts[2] < 1 || parts[2] > 31 || parts[0] < 1900 || parts[0] > 9999)
     x.Fail("a date out of Excel's range: " + text);
   auto serial = static_cast<double>(SerialDay(parts[0], parts[1], parts[2]));
-  if (serial < 61) serial -= 1;  // Excel counts a 29 February 1900
+  if (date1904) {
+    serial -= 1462;  // serial 0 is 1904-01-01
+  } else if (serial < 61) {
+    serial -= 1;  // Excel counts a 29 February 1900
+  }
   return serial + static_cast<double>(parts[3] * 3600 + parts[4] * 60 + parts[5]) / 86400.0;
 }
 
 // A constant <v> of type `type`.
 StoredValue ReadConstant(const XmlScanner& x, std::string_view type, const std::string& text,
-                         const std::vector<std::string>& sharedStrings) {
+                         const std::vector<std::string>& sharedStrings, bool date1904) {
   if (type == "s") {
     const std::size_t index = ReadIndex(x, text);
     if (index >= sharedStrings.size()) x.Fail("shared string " + text + " does not exist");
     return {StoredValue::Kind::kText, 0, sharedStrings[index]};
   }
-  if (type == "d") return {StoredValue::Kind::kNumber, IsoSerial(x, text), {}};
+  if (type == "d") return {StoredValue::Kind::kNumber, IsoSerial(x, text, date1904), {}};
   return ReadResult(x, type, text);
 }
 
@@ -189,7 +193,8 @@ std::string TableFormula(const XmlScanner& x) {
 // and a formula's text, kind and stored result.
 void ReadCells(std::string_view xml, const std::string& part,
                const std::vector<std::optional<std::string>>& formats,
-               const std::vector<std::string>& sharedStrings, std::map<CellPosition, StoredCell>& cells) {
+               const std::vector<std::string>& sharedStrings, bool date1904,
+               std::map<CellPosition, StoredCell>& cells) {
   XmlScanner x(xml, part);
   long row = -1;
   long column = -1;
@@ -221,8 +226,8 @@ void ReadCells(std::string_view xml, const std::string& part,
         }
         if (formulaKind != "dataTable") cell->formulaText = std::move(text);
       } else if (cell != nullptr && x.Depth() == 4 && x.Local() == "v") {
-        cell->result =
-            cell->formula ? ReadResult(x, type, x.Text()) : ReadConstant(x, type, x.Text(), sharedStrings);
+        cell->result = cell->formula ? ReadResult(x, type, x.Text())
+                                     : ReadConstant(x, type, x.Text(), sharedStrings, date1904);
       } else if (cell != nullptr && x.Local() == "t" && x.Ancestor(5) == "is" && !x.Inside("rPh")) {
         inlineText += x.Text();
       }
@@ -360,7 +365,7 @@ FileRecords xlsx::ReadRecords(const ZipArchive& zip) {
     if (std::optional<Consolidation> consolidation = ReadConsolidation(*xml, part, sheet)) {
       records.consolidations.emplace(sheet, std::move(*consolidation));
     }
-    ReadCells(*xml, part, formats, sharedStrings, records.cells[sheet]);
+    ReadCells(*xml, part, formats, sharedStrings, records.date1904, records.cells[sheet]);
     records.sheetParts[sheet] = part;
   }
   return records;

@@ -80,7 +80,8 @@ TEST(XlsxCells, StoredResultsFormatsAndTheDateSystemAreRead) {
            {"<sheetData><row r=\"2\"><c r=\"A2\" s=\"1\"><f>1/3</f><v>0.33333333333333331</v></c>"
             "<c r=\"B2\" t=\"str\"><f>\"a\"&amp;\"b\"</f><v>a&amp;b</v></c>"
             "<c r=\"C2\" t=\"b\"><f>1=1</f><v>1</v></c><c r=\"D2\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c>"
-            "<c r=\"E2\" s=\"2\"><v>5</v></c><c s=\"9\"><f t=\"shared\" si=\"0\"/></c></row></sheetData>"});
+            "<c r=\"E2\" s=\"2\"><v>5</v></c><c s=\"9\"><f t=\"shared\" si=\"0\"/></c>"
+            "<c r=\"G2\" t=\"d\"><v>1904-01-02T12:00:00</v></c></row></sheetData>"});
   Part(entries, "xl/workbook.xml")
       .insert(Part(entries, "xl/workbook.xml").find("<sheets>"), "<workbookPr date1904=\"1\"/>");
   std::string& rels = Part(entries, "xl/_rels/workbook.xml.rels");
@@ -106,6 +107,7 @@ TEST(XlsxCells, StoredResultsFormatsAndTheDateSystemAreRead) {
     EXPECT_EQ(cell.numberFormat, format) << column;
   }
   EXPECT_FALSE(cells.at({1, 4}).formula);
+  EXPECT_EQ(cells.at({1, 6}).result.number, 1.5);  // an ISO date in the 1904 system
   EXPECT_EQ(cells.at({1, 4}).numberFormat, "m/d/yyyy");
 }
 
