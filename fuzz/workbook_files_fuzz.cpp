@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (bytes.starts_with("\xD0\xCF\x11\xE0")) {
       (void)office::ReadXlsRecords(bytes);
     } else {
-      (void)office::ReadXlsxWorkbook(bytes, {{"secret"}, {}});
+      (void)office::ReadXlsxWorkbook(bytes);
     }
   } catch (const office::FileFormatError&) {
   }

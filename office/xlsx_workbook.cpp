@@ -588,8 +588,9 @@ bool PasswordOpens(const SheetPassword& protection, const std::string& password)
                                                                   : nullptr;
     const std::optional<std::string> salt = Base64(protection.salt);
     const std::optional<std::string> expected = Base64(protection.hash);
-    // An algorithm not known, or more rounds than any Excel writes.
-    if (hash == nullptr || !salt || !expected || protection.spinCount > 10'000'000) return false;
+    // An algorithm not known, or ten times the rounds Excel writes (100,000):
+    // a hostile file may not keep the reader busy for long.
+    if (hash == nullptr || !salt || !expected || protection.spinCount > 1'000'000) return false;
     std::string bytes = *salt;
     for (const char16_t c : text) {
       bytes += static_cast<char>(c & 0xFFU);
@@ -648,6 +649,7 @@ std::optional<json> ReadXlsxWorkbook(std::string_view bytes, const XlsxReading& 
       }
     }
     const std::optional<std::string> xml = ReadPart(zip, part);
+    if (!xml) Fail(part + " is missing");
     const SheetExtras extras = ReadSheetExtras(*xml, part);
     if (json shapes = ReadShapes(zip, part, relationships, extras); !shapes.empty())
       out["shapes"] = std::move(shapes);
