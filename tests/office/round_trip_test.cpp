@@ -62,19 +62,10 @@ std::optional<std::string> Exception(const RoundTrip& trip) {
     }
     return false;
   };
-  const auto optionOrMixed = [](const json& sheet) {
-    for (const auto& shape : sheet.value("shapes", json::array())) {
-      if (shape.value("control", "") == "option" || shape.value("value", 0) == 2) return true;
-    }
-    return false;
-  };
+
   const auto consolidation = [](const json& sheet) { return sheet.contains("consolidation"); };
   if (trip.format == WorkbookFormat::kXls && Has(trip, dataTable)) {
     return "LibreOffice writes malformed data-table records into an .xls (wrong input cells)";
-  }
-  if (trip.format == WorkbookFormat::kXlsx && Has(trip, optionOrMixed)) {
-    return "LibreOffice writes option buttons into an .xlsx as plain drawings, and a mixed check box as "
-           "unchecked";
   }
   if (trip.format == WorkbookFormat::kOds && Has(trip, consolidation)) {
     return "an .ods holds a consolidation only once LibreOffice has run it, which rewrites the cells";
@@ -103,10 +94,75 @@ std::string WithActiveSheet(const json& document, const std::string& bytes, Work
   return patched;
 }
 
-// Two things LibreOffice writes into an .xlsx otherwise than Excel: a
-// scenario name cut to 31 characters, and a data table as a TABLE formula
-// in each cell, where Excel writes one dataTable formula in the block's
-// first cell.
+std::string& EntryNamed(std::vector<test_support::ZipEntry>& entries, const std::string& name) {
+  const auto entry =
+      std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.name == name; });
+  if (entry == entries.end()) throw std::runtime_error("no " + name);
+  return entry->data;
+}
+
+// The form controls of sheet `index` as Excel writes them where LibreOffice
+// does not: an option button (LibreOffice writes a plain drawing) becomes a
+// control with its ctrlProps part on the drawing shape of its id, and a
+// mixed check box (LibreOffice writes it unchecked) gets its state.
+void WithExcelControls(const json& sheet, std::size_t index, std::vector<test_support::ZipEntry>& entries) {
+  const std::string number = std::to_string(index + 1);
+  std::string controls;
+  long id = 2000;
+  for (const auto& shape : sheet.value("shapes", json::array())) {
+    const std::string control = shape.value("control", "");
+    std::string name = test_support::XmlEscape(shape.at("name").get<std::string>());
+    for (std::size_t at = name.find('\''); at != std::string::npos; at = name.find('\'', at))
+      name.replace(at, 1, "&apos;");
+    std::string& xml = EntryNamed(entries, "xl/worksheets/sheet" + number + ".xml");
+    std::string& rels = EntryNamed(entries, "xl/worksheets/_rels/sheet" + number + ".xml.rels");
+    if (control == "checkbox" && shape.value("value", 0) == 2) {
+      const std::size_t at = xml.find("name=\"" + name + "\"");
+      const std::size_t rid = xml.rfind("r:id=\"", at) + 6;
+      const std::string relationship = xml.substr(rid, xml.find('"', rid) - rid);
+      const std::size_t target = rels.find("Target=\"", rels.find("Id=\"" + relationship + "\"")) + 8;
+      const std::string part = "xl/" + rels.substr(target + 3, rels.find('"', target) - target - 3);
+      std::string& props = EntryNamed(entries, part);
+      props.insert(props.find("objectType"), "checked=\"Mixed\" ");
+    }
+    if (control != "option") continue;
+    ++id;
+    // The sheet's drawing, by its relationship.
+    const std::size_t type = rels.find("/relationships/drawing\"");
+    const std::size_t target = rels.find("Target=\"", type) + 8;
+    std::string& drawing =
+        EntryNamed(entries, "xl/" + rels.substr(target + 3, rels.find('"', target) - target - 3));
+    const std::string shapeName = "\" name=\"" + name + "\"";
+    const std::size_t at = drawing.find(shapeName);
+    if (at == std::string::npos) throw std::runtime_error("no drawing shape " + name);
+    const std::size_t open = drawing.rfind("id=\"", at) + 4;
+    drawing.replace(open, drawing.find('"', open) - open, std::to_string(id));
+    const std::string relationship = "rIdOption" + std::to_string(id);
+    const std::string part = "ctrlProps/option" + std::to_string(id) + ".xml";
+    rels.insert(
+        rels.find("</Relationships>"),
+        "<Relationship Id=\"" + relationship +
+            "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/ctrlProp\" "
+            "Target=\"../" +
+            part + "\"/>");
+    entries.push_back({"xl/" + part, std::string("<formControlPr xmlns=\"http://schemas.microsoft.com/office/"
+                                                 "spreadsheetml/2009/9/main\" objectType=\"Radio\"") +
+                                         (shape.value("value", 0) == 1 ? " checked=\"Checked\"" : "") +
+                                         "/>"});
+    controls +=
+        "<control xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
+        "shapeId=\"" +
+        std::to_string(id) + "\" r:id=\"" + relationship + "\" name=\"" + name + "\"/>";
+  }
+  if (controls.empty()) return;
+  std::string& xml = EntryNamed(entries, "xl/worksheets/sheet" + number + ".xml");
+  xml.insert(xml.rfind("</worksheet>"), "<controls>" + controls + "</controls>");
+}
+
+// What LibreOffice writes into an .xlsx otherwise than Excel: a scenario
+// name cut to 31 characters, a data table as a TABLE formula in each cell
+// (Excel writes one dataTable formula in the block's first cell), and the
+// form controls above.
 std::string WithExcelXlsxParts(const json& document, const std::string& bytes) {
   std::vector<test_support::ZipEntry> entries = test_support::ReadZip(bytes);
   const json& sheets = document.at("sheets");
@@ -129,6 +185,7 @@ std::string WithExcelXlsxParts(const json& document, const std::string& bytes) {
         xml.replace(at, shortName.size(), "name=\"" + test_support::XmlEscape(name) + "\"");
       }
     }
+    WithExcelControls(sheets[i], i, entries);
     for (const auto& array : sheets[i].value("arrays", json::array())) {
       const std::string formula = array.at("formula").get<std::string>();
       if (!formula.starts_with("=TABLE(")) continue;
