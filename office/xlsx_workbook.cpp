@@ -7,7 +7,6 @@
 #include <charconv>
 #include <cstdint>
 #include <map>
-#include <ranges>
 #include <set>
 #include <utility>
 
@@ -517,9 +516,11 @@ json ReadPivotTables(const ZipArchive& zip, const std::string& sheetPart,
 // Excel's 16-bit hash of a sheet password (the low byte of each character).
 std::uint16_t LegacyHash(const std::u16string& password) {
   std::uint16_t hash = 0;
-  for (const char16_t c : std::views::reverse(password)) {
+  // From the last character to the first (no <ranges>: the fuzz build's
+  // clang cannot compile libstdc++ 12's).
+  for (std::size_t i = password.size(); i-- > 0;) {
     hash = static_cast<std::uint16_t>(((hash >> 14U) & 1U) | ((hash << 1U) & 0x7FFFU));
-    hash ^= static_cast<std::uint16_t>(c & 0xFFU);
+    hash ^= static_cast<std::uint16_t>(password[i] & 0xFFU);
   }
   hash = static_cast<std::uint16_t>(((hash >> 14U) & 1U) | ((hash << 1U) & 0x7FFFU));
   hash ^= static_cast<std::uint16_t>(password.size());
