@@ -85,7 +85,7 @@ std::string_view BuiltInNumberFormat(unsigned id) {
   return id < kFormats.size() ? kFormats[id] : std::string_view();
 }
 
-std::string QualifiedReference(std::string_view sheet, long top, long left, long bottom, long right) {
+std::string QuotedSheet(std::string_view sheet) {
   bool quote = sheet.empty() || std::isdigit(static_cast<unsigned char>(sheet.front())) != 0 ||
                LooksLikeReference(sheet);
   for (const char c : sheet) quote = quote || !IsWordByte(static_cast<unsigned char>(c));
@@ -100,9 +100,18 @@ std::string QualifiedReference(std::string_view sheet, long top, long left, long
   } else {
     text += sheet;
   }
-  text += "!$" + Column(left) + "$" + std::to_string(top);
+  return text;
+}
+
+std::string QualifiedReference(std::string_view sheet, long top, long left, long bottom, long right) {
+  std::string text = QuotedSheet(sheet) + "!$" + Column(left) + "$" + std::to_string(top);
   if (top != bottom || left != right) text += ":$" + Column(right) + "$" + std::to_string(bottom);
   return text;
+}
+
+std::string QualifiedR1C1(std::string_view sheet, long top, long left, long bottom, long right) {
+  return QuotedSheet(sheet) + "!R" + std::to_string(top) + "C" + std::to_string(left) + ":R" +
+         std::to_string(bottom) + "C" + std::to_string(right);
 }
 
 }  // namespace office

@@ -102,9 +102,17 @@ struct FileRecords {
 // bytes: a whole .xlsx (Office Open XML in a zip archive).
 [[nodiscard]] FileRecords ReadXlsxRecords(std::string_view bytes);
 
+// A sheet name as a reference writes it: quoted ("'Semestre 1'") when
+// Excel would quote it.
+[[nodiscard]] std::string QuotedSheet(std::string_view sheet);
+
 // "'Semestre 1'!$A$2:$B$5": a sheet-qualified absolute A1 reference, the
-// sheet name quoted when Excel would quote it.
+// sheet name quoted when Excel would quote it; 1-based.
 [[nodiscard]] std::string QualifiedReference(std::string_view sheet, long top, long left, long bottom,
                                              long right);
+
+// "'Trimestre 1'!R32C1:R77C4": a block as a pivot table's SourceData gives
+// it; 1-based.
+[[nodiscard]] std::string QualifiedR1C1(std::string_view sheet, long top, long left, long bottom, long right);
 
 }  // namespace office

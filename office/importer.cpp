@@ -652,12 +652,6 @@ const char* FunctionName(sheet::GeneralFunction function) {
   }
 }
 
-std::string QuotedSheet(const std::string& name) {
-  // Reuses the quoting of a qualified reference: everything before '!'.
-  const std::string reference = QualifiedReference(name, 1, 1, 1, 1);
-  return reference.substr(0, reference.rfind('!'));
-}
-
 void ReadPivotTables(const Reference<sheet::XSpreadsheet>& sheet,
                      const Reference<sheet::XSpreadsheetDocument>& document,
                      const std::vector<std::string>& sheetNames, json& out) {
@@ -669,11 +663,9 @@ void ReadPivotTables(const Reference<sheet::XSpreadsheet>& sheet,
     const css::table::CellRangeAddress source = table->getSourceRange();
     const std::string sourceSheet =
         source.Sheet < static_cast<sal_Int32>(sheetNames.size()) ? sheetNames[source.Sheet] : "";
-    json entry = {
-        {"name", Utf8(table->getName())},
-        {"sourceData", QuotedSheet(sourceSheet) + "!R" + std::to_string(source.StartRow + 1) + "C" +
-                           std::to_string(source.StartColumn + 1) + ":R" + std::to_string(source.EndRow + 1) +
-                           "C" + std::to_string(source.EndColumn + 1)}};
+    json entry = {{"name", Utf8(table->getName())},
+                  {"sourceData", QualifiedR1C1(sourceSheet, source.StartRow + 1, source.StartColumn + 1,
+                                               source.EndRow + 1, source.EndColumn + 1)}};
     // The source's header row names the fields by their index.
     const Reference<sheet::XSpreadsheet> sourceSheetObject(
         Query<css::container::XIndexAccess>(document->getSheets())->getByIndex(source.Sheet),

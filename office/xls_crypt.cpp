@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "office/digest.h"
 #include "office/file_records.h"
 
 namespace office {
@@ -43,19 +44,8 @@ Bytes Utf16(std::u16string_view text) {
   return bytes;
 }
 
-// A digest by nettle's generic hash interface (MD5, SHA-1).
-Bytes Hash(const nettle_hash& hash, const Bytes& data) {
-  std::vector<std::max_align_t> context((hash.context_size + sizeof(std::max_align_t) - 1) /
-                                        sizeof(std::max_align_t));
-  hash.init(context.data());
-  hash.update(context.data(), data.size(), data.data());
-  Bytes digest(hash.digest_size);
-  hash.digest(context.data(), digest.size(), digest.data());
-  return digest;
-}
-
-Bytes Md5(const Bytes& data) { return Hash(nettle_md5, data); }
-Bytes Sha1(const Bytes& data) { return Hash(nettle_sha1, data); }
+Bytes Md5(const Bytes& data) { return Digest(nettle_md5, data); }
+Bytes Sha1(const Bytes& data) { return Digest(nettle_sha1, data); }
 
 void Append(Bytes& to, const Bytes& bytes) { to.insert(to.end(), bytes.begin(), bytes.end()); }
 

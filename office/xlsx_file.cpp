@@ -44,18 +44,12 @@ std::string ReadSource(const XmlScanner& x, const std::string& ownSheet) {
     x.Fail("consolidation sources in another workbook are not supported");
   const std::optional<std::string> sheet = x.Attribute("sheet");
   if (const std::optional<std::string> ref = x.Attribute("ref")) {
-    const std::size_t colon = ref->find(':');
     long top = 0;
     long left = 0;
     long bottom = 0;
     long right = 0;
-    const std::string_view view = *ref;
-    if (!ReadCell(view.substr(0, colon), top, left) ||
-        !ReadCell(colon == std::string_view::npos ? view : view.substr(colon + 1), bottom, right)) {
-      x.Fail("bad consolidation reference '" + *ref + "'");
-    }
-    return QualifiedReference(sheet.value_or(ownSheet), std::min(top, bottom), std::min(left, right),
-                              std::max(top, bottom), std::max(left, right));
+    if (!ReadRange(*ref, top, left, bottom, right)) x.Fail("bad consolidation reference '" + *ref + "'");
+    return QualifiedReference(sheet.value_or(ownSheet), top, left, bottom, right);
   }
   if (const std::optional<std::string> name = x.Attribute("name")) {
     return sheet ? QuotedSheet(*sheet) + "!" + *name : *name;

@@ -289,9 +289,24 @@ bool ReadCell(std::string_view text, long& row, long& column) {
   return i == text.size() && i != digits && row >= 1 && row <= 1048576;
 }
 
-std::string QuotedSheet(std::string_view sheet) {
-  const std::string reference = QualifiedReference(sheet, 1, 1, 1, 1);
-  return reference.substr(0, reference.rfind('!'));
+bool ReadRange(std::string_view text, long& top, long& left, long& bottom, long& right) {
+  const std::size_t colon = text.find(':');
+  long firstRow = 0;
+  long firstColumn = 0;
+  long lastRow = 0;
+  long lastColumn = 0;
+  if (!ReadCell(text.substr(0, colon), firstRow, firstColumn)) return false;
+  if (colon == std::string_view::npos) {
+    lastRow = firstRow;
+    lastColumn = firstColumn;
+  } else if (!ReadCell(text.substr(colon + 1), lastRow, lastColumn)) {
+    return false;
+  }
+  top = std::min(firstRow, lastRow);
+  left = std::min(firstColumn, lastColumn);
+  bottom = std::max(firstRow, lastRow);
+  right = std::max(firstColumn, lastColumn);
+  return true;
 }
 
 std::map<std::string, Relationship> PartRelationships(const ZipArchive& zip, const std::string& part) {

@@ -153,8 +153,9 @@ struct Relationship {
 // address.
 [[nodiscard]] bool ReadCell(std::string_view text, long& row, long& column);
 
-// A sheet name quoted as in a reference, as QualifiedReference quotes it.
-[[nodiscard]] std::string QuotedSheet(std::string_view sheet);
+// "B5:$D$9" or "B5" → its 1-based corners, top-left first; false when it
+// is not a range of cells.
+[[nodiscard]] bool ReadRange(std::string_view text, long& top, long& left, long& bottom, long& right);
 
 // The file's records (file_records.h) of the package's workbook.
 [[nodiscard]] FileRecords ReadRecords(const ZipArchive& zip);

@@ -10,6 +10,7 @@
 #include <set>
 #include <utility>
 
+#include "office/digest.h"
 #include "office/excel_values.h"
 #include "office/file_records.h"
 #include "office/xlsx_package.h"
@@ -34,29 +35,16 @@ struct Block {
   long left = 0;
   long bottom = 0;
   long right = 0;
-  [[nodiscard]] bool Contains(long row, long column) const {
-    return row >= top && row <= bottom && column >= left && column <= right;
-  }
   [[nodiscard]] std::string Text() const {
     return top == bottom && left == right ? A1(top, left) : A1(top, left) + ":" + A1(bottom, right);
   }
 };
 
+// 0-based.
 std::optional<Block> ReadBlock(std::string_view text) {
-  const std::size_t colon = text.find(':');
-  long top = 0;
-  long left = 0;
-  long bottom = 0;
-  long right = 0;
-  if (!ReadCell(text.substr(0, colon), top, left)) return std::nullopt;
-  if (colon == std::string_view::npos) {
-    bottom = top;
-    right = left;
-  } else if (!ReadCell(text.substr(colon + 1), bottom, right)) {
-    return std::nullopt;
-  }
-  return Block{std::min(top, bottom) - 1, std::min(left, right) - 1, std::max(top, bottom) - 1,
-               std::max(left, right) - 1};
+  Block block;
+  if (!ReadRange(text, block.top, block.left, block.bottom, block.right)) return std::nullopt;
+  return Block{block.top - 1, block.left - 1, block.bottom - 1, block.right - 1};
 }
 
 // Excel's error values; any other text stored as an error reads as #VALUE!.
@@ -471,9 +459,7 @@ json ReadPivotTable(const ZipArchive& zip, const std::string& part, const std::s
       if (const std::optional<std::string> ref = x.Attribute("ref")) {
         const std::optional<Block> block = ReadBlock(*ref);
         if (!block) x.Fail("a pivot source " + *ref);
-        source = QuotedSheet(sheet) + "!R" + std::to_string(block->top + 1) + "C" +
-                 std::to_string(block->left + 1) + ":R" + std::to_string(block->bottom + 1) + "C" +
-                 std::to_string(block->right + 1);
+        source = QualifiedR1C1(sheet, block->top + 1, block->left + 1, block->bottom + 1, block->right + 1);
       } else {
         source = x.Attribute("name").value_or("");
       }
@@ -556,15 +542,6 @@ std::optional<std::string> Base64(const std::string& text) {
       base64_decode_final(&context) == 0)
     return std::nullopt;
   out.resize(length);
-  return out;
-}
-
-std::string Digest(const nettle_hash& hash, const std::string& data) {
-  std::vector<std::uint8_t> context(hash.context_size);
-  hash.init(context.data());
-  hash.update(context.data(), data.size(), reinterpret_cast<const std::uint8_t*>(data.data()));
-  std::string out(hash.digest_size, '\0');
-  hash.digest(context.data(), out.size(), reinterpret_cast<std::uint8_t*>(out.data()));
   return out;
 }
 
